@@ -1,0 +1,90 @@
+// Option reading and the shared bits of lqpack's commands.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "tools/lqpack/commands.h"
+#include "tools/lqpack/files.h"
+
+bool OptionReader::Next() {
+    if (next_ >= args_.size()) return false;
+    current_ = args_[next_++];
+    hasInline_ = false;
+    size_t eq = current_.find('=');
+    if (current_.rfind("--", 0) == 0 && eq != std::string::npos) {
+        inlineValue_ = current_.substr(eq + 1);
+        current_ = current_.substr(0, eq);
+        hasInline_ = true;
+    }
+    return true;
+}
+
+std::string OptionReader::Value() {
+    if (hasInline_) return inlineValue_;
+    if (next_ >= args_.size())
+        throw ToolError(ExitUsage, std::string("lqpack ") + command_ + ": " + current_ + " needs a value");
+    return args_[next_++];
+}
+
+unsigned long OptionReader::Number(unsigned long max) {
+    std::string name = current_;
+    std::string text = Value();
+    char* end = nullptr;
+    errno = 0;
+    unsigned long value = std::strtoul(text.c_str(), &end, 0);
+    if (text.empty() || *end || errno == ERANGE || value > max || text[0] == '-')
+        throw ToolError(ExitUsage, std::string("lqpack ") + command_ + ": " + name + " takes a number from 0 to " +
+                                       std::to_string(max) + ", not \"" + text + "\"");
+    return value;
+}
+
+void OptionReader::Unknown() const {
+    throw ToolError(ExitUsage, std::string("lqpack ") + command_ + ": unknown option " + current_ +
+                                   " (see lqpack " + command_ + " --help)");
+}
+
+// Edit distance, for "did you mean".
+static size_t Distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t up = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+            diagonal = up;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string ClosestName(const std::string& word, const std::vector<std::string>& names) {
+    std::string best;
+    size_t bestDistance = 3;
+    for (const std::string& name : names) {
+        size_t d = Distance(word, name);
+        if (d < bestDistance) { bestDistance = d; best = name; }
+    }
+    return best;
+}
+
+std::string DefaultStubPath() {
+    if (const char* env = std::getenv("LQ_STUB"); env && *env) return env;
+    char self[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0) {
+        self[n] = 0;
+        std::string dir = self;
+        dir = dir.substr(0, dir.find_last_of('/'));
+        for (const char* candidate : {"/../win32/lqstub.exe", "/lqstub.exe"}) {
+            std::string path = dir + candidate;
+            if (access(path.c_str(), R_OK) == 0) return path;
+        }
+    }
+    return "lqstub.exe";
+}
+
+bool QuietOutput() { return !isatty(STDOUT_FILENO); }
