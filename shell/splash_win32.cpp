@@ -74,7 +74,7 @@ LRESULT CALLBACK SplashWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             RunInstallSequence(window);
             return 0;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            PostQuitMessage(ExitStatus);  // 0, unless the installation could not write its files
             return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
