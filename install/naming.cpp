@@ -50,9 +50,10 @@ bool TargetPathFor(char* out, size_t size, int32_t index, const char* saverPath,
         fits = CopyText(out, size, dataFolder) && AppendText(out, size, "UNINSTAL.EXE");
     } else {
         char name[PathSize];
-        fits = MediaFileName(name, sizeof name, firstNumber, index, nameSuffix, kind) &&
-               CopyText(out, size, dataFolder) && AppendText(out, size, name);
-        if (fits) TrimTrailingBlanks(out);
+        // The name ends in the number at the latest, so trimming it alone trims the whole path.
+        fits = MediaFileName(name, sizeof name, firstNumber, index, nameSuffix, kind);
+        TrimTrailingBlanks(name);
+        fits = fits && CopyText(out, size, dataFolder) && AppendText(out, size, name);
     }
     if (!fits && size) out[0] = 0;
     return fits;
