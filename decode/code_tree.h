@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 constexpr int WindowSize = 4096;
 constexpr int MaxMatch = 30;
@@ -49,8 +50,17 @@ inline void UpdateModel(CodeTree* tree, int symbol) {
     do {
         unsigned k = ++freq[n];
         if (k > freq[n + 1]) {
-            // freq[n + 1] < k, so the run starts at n + 1; the sentinel stops the scan at 566.
+            // freq[n + 1] < k, so the run starts at n + 1. Every node of the run holds k - 1
+            // (counts never decrease upward), so four at a time are skipped while all four
+            // equal k - 1, reading at most up to the sentinel; the sentinel ends the scan at 566.
             unsigned m = n + 1;
+            const uint64_t run = (uint64_t)(k - 1) * 0x0001000100010001u;
+            while (m + 4 <= (unsigned)NodeCount) {
+                uint64_t four;
+                std::memcpy(&four, &freq[m + 1], sizeof four);
+                if (four != run) break;
+                m += 4;
+            }
             while (k > freq[m + 1]) ++m;
             freq[n] = freq[m];
             freq[m] = (uint16_t)k;

@@ -212,13 +212,26 @@ int32_t UnpackStream(FILE* in, FILE* out, int32_t size, uint32_t packed, int16_t
 
     do {
         if (count < 32) refill();
+        // The walk runs on register copies; it leaves them only when the bits run out, which
+        // a tree of this size and count limit never needs but a bound must still cover.
         unsigned x = child[RootNode];
-        while (x < (unsigned)NodeCount) {
-            if (count == 0) refill();
-            x = child[x + (unsigned)(bits >> 63)];
-            bits <<= 1;
-            --count;
+        uint64_t walkBits = bits;
+        int walkCount = count;
+        for (;;) {
+            while (x < (unsigned)NodeCount && walkCount > 0) {
+                x = child[x + (unsigned)(walkBits >> 63)];
+                walkBits <<= 1;
+                --walkCount;
+            }
+            if (x >= (unsigned)NodeCount) break;
+            bits = walkBits;
+            count = walkCount;
+            refill();
+            walkBits = bits;
+            walkCount = count;
         }
+        bits = walkBits;
+        count = walkCount;
         unsigned symbol = x - NodeCount;
         UpdateModel(&Tree, (int)symbol);
 

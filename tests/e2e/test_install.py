@@ -8,6 +8,7 @@ import re
 import pytest
 
 from media_files import midi_tune, wav_tone
+import wine
 from wine import Media, poll
 
 SETUP = r"C:\Setup\setup.exe"
@@ -171,3 +172,122 @@ def test_cancel_during_a_large_file(prefix, make_installer, recorder, answer_key
         assert proc.wait(BOUND) == 0
         assert data_path(prefix, "Aquarium", "Aquarium.dat").read_bytes() == big
         assert ran(uninstaller) is None
+
+
+@pytest.mark.parametrize("mode", [(), ("/S",)], ids=["interactive", "silent"])
+def test_refused_registry_access_installs_nothing(prefix, make_installer, mode):
+    installer, _ = typical_package(make_installer)
+    code, _ = prefix.run_helper("denykey", "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Aquarium")
+    assert code == 0
+    proc = start(prefix, installer, *mode)
+    if not mode:
+        answer(prefix, "Aquarium Screen Saver Installation", "Return", contains="This program will install")
+    lines = answer(prefix, "Error!!!", "Return", contains="You do not have access")
+    assert box_text(lines) == ("You do not have access to make the required system configuration modifications. "
+                               "Please rerun this installation from an administrators account.")
+    assert proc.wait(BOUND) == 0
+    assert not prefix.host_path(WINDIR + "\\Aquarium.scr").exists()
+    assert not prefix.host_path(DATA).exists()
+
+
+def test_unplayable_media_offers_the_download_and_does_not_activate(prefix, make_installer, recorder):
+    _, ran = recorder
+    handler = prefix.install_program(prefix.helper("recordrun"), "C:\\Browser\\browser.exe")
+    # Output through files: a lingering Wine process would hold a pipe open.
+    wine._run(["wine", "reg", "add", "HKCR\\http\\shell\\open\\command", "/ve", "/d",
+               '"C:\\Browser\\browser.exe" "%1"', "/f"], prefix.env)
+    media = [Media("tune.mid", midi_tune(), suffix=".MID"),
+             Media("junk1.xyz", b"not media at all" * 10, suffix=".XYZ"),
+             Media("junk2.xyz", b"still not media" * 10, suffix=".XYZ"),
+             Media("junk3.mid", b"garbage named MID" * 10, suffix=".MID")]
+    installer, _ = typical_package(make_installer, media=media)
+    proc = start(prefix, installer, "/S")
+    lines = answer(prefix, "Missing support codecs", "Return", contains="not currently supported")
+    assert box_text(lines) == (
+        "The following file types are not currently supported by your Windows media player:\r\n\r\n"
+        ".XYZ\r\n.MID\r\n\r\nThese file types must be supported before you can run this file.  Click on the OK "
+        "button below to download a copy from http://www.microsoft.com/windows/mediaplayer.  If you wish to get "
+        "this file at a later time, click Cancel.").replace("\r\n", "\\r\\n")
+    assert proc.wait(BOUND) == 0
+    poll(lambda: ran(handler), 10, what="the download page to open")
+    assert ran(handler) == ['"http://www.microsoft.com/windows/mediaplayer"']  # as the handler quotes %1
+    assert b"SCRNSAVE" not in prefix.host_path(WINDIR + "\\system.ini").read_bytes()
+    assert len(data_path(prefix, "Aquarium", "INSTALL.LOG").read_text().splitlines()) == 7
+
+
+# (title, first number, media: (kind, suffix), expected names of rows 3..)
+NAMING = [
+    pytest.param("Aquarium", 6, [("_", ".MID"), ("0", ".MID"), ("blank", ".MID")],
+                 ["JUK_0006.MID", "JUKE0007.MID", "FILE0008.MID"], id="kinds"),
+    pytest.param("Aquarium", 9998, [("blank", ".WAV"), ("blank", ".WAV"), ("_", ".WAV")],
+                 ["FILE9998.WAV", "FILE9999.WAV", "JUK_10000.WAV"], id="five-digits"),
+    pytest.param("Aquarium", 1, [("blank", "ABCDEFGHIJKLMNO")], ["FILE0001ABCDEFGHIJKLMNO"], id="15-byte-suffix"),
+    pytest.param("Dr. Who", 1, [("blank", ".MID")], ["FILE0001.MID"], id="title-with-dot"),
+    pytest.param("Aurora   ", 1, [("blank", ".MID")], ["FILE0001.MID"], id="trailing-blanks"),
+]
+
+
+def media_content(suffix, i):
+    """A playable file for .MID and .WAV names; anything else cannot be played."""
+    return wav_tone(frequency=300 + 50 * i) if suffix == ".WAV" else midi_tune(notes=(60 + i,))
+
+
+@pytest.mark.parametrize("title, first, media, names", NAMING)
+def test_naming(prefix, make_installer, title, first, media, names):
+    files = [Media(f"m{i}.bin", media_content(s, i), kind=k, suffix=s) for i, (k, s) in enumerate(media)]
+    installer = make_installer(title=title, first_number=first, media=files, uninstaller=b"MZ uninstaller")
+    proc = start(prefix, installer, "/S")
+    if any(s not in (".MID", ".WAV") for _, s in media):
+        # A name without a known extension cannot be played: the name stands for its type.
+        lines = answer(prefix, "Missing support codecs", "Escape", contains="not currently supported")
+        assert "\\r\\n\\r\\n" + names[0] + "\\r\\n" in box_text(lines)
+    assert proc.wait(BOUND) == 0
+    trimmed = title.rstrip(" ")
+    assert prefix.host_path(f"{WINDIR}\\{trimmed}.scr").exists()
+    assert data_path(prefix, trimmed, f"{trimmed}.dat").exists()
+    for i, name in enumerate(names):
+        assert data_path(prefix, trimmed, name).read_bytes() == media_content(media[i][1], i), name
+    assert prefix.reg_query(UNINSTALL_KEY + trimmed, "DisplayName") == ("REG_SZ", f"{trimmed} Screen Saver")
+
+
+def test_folder_fallback_without_shfolder(prefix, make_installer):
+    installer, files = typical_package(make_installer)
+    prefix.env["WINEDLLOVERRIDES"] = prefix.env.get("WINEDLLOVERRIDES", "") + ";shfolder=d"
+    code, _ = prefix.run(prefix.install_program(installer, SETUP), "/S", timeout=BOUND)
+    assert code == 0
+    folder = prefix.host_path(WINDIR + "\\All Users\\Application Data\\Tavimore LLC\\Lumenquill\\Aquarium")
+    assert (folder / "UNINSTAL.EXE").read_bytes() == files["uninstaller"]
+    assert not prefix.host_path(DATA).exists()
+
+
+def test_reinstalling_appends_to_the_log(prefix, make_installer):
+    installer, _ = typical_package(make_installer)
+    target = prefix.install_program(installer, SETUP)
+    for _ in range(2):
+        assert prefix.run(target, "/S", timeout=BOUND)[0] == 0
+    lines = data_path(prefix, "Aquarium", "INSTALL.LOG").read_bytes().split(b"\r\n")
+    assert len(lines) == 9 and lines[:4] == lines[4:8] and lines[8] == b""
+
+
+def test_fewer_than_three_rows_registers_no_values(prefix, make_installer):
+    installer = make_installer(title="Tiny", saver=payload(100, 1), data=payload(50, 2))
+    code, _ = prefix.run(prefix.install_program(installer, SETUP), "/S", timeout=BOUND)
+    assert code == 0
+    assert prefix.reg_query(UNINSTALL_KEY + "Tiny", "DisplayName") is None
+    assert data_path(prefix, "Tiny", "Tiny.dat").read_bytes() == payload(50, 2)
+    assert data_path(prefix, "Tiny", "INSTALL.LOG").read_text().count("\n") == 2
+
+
+def test_a_target_in_use_is_reported_and_exits_with_status_1(prefix, make_installer):
+    installer, files = typical_package(make_installer)
+    holder = prefix.start(prefix.helper("holdopen"), WINDIR + "\\Aquarium.scr", "60")
+    poll(lambda: prefix.host_path(WINDIR + "\\Aquarium.scr").exists(), 10, what="the holder to open the saver")
+    proc = start(prefix, installer, "/S")
+    lines = answer(prefix, "Installation Incomplete", "Return", contains="could not write")
+    assert "C:\\windows\\Aquarium.scr" in box_text(lines)
+    assert proc.wait(BOUND) == 1
+    holder.kill()
+    # Everything else is installed and logged; the saver is not activated.
+    assert data_path(prefix, "Aquarium", "UNINSTAL.EXE").read_bytes() == files["uninstaller"]
+    assert len(data_path(prefix, "Aquarium", "INSTALL.LOG").read_text().splitlines()) == 4
+    assert b"SCRNSAVE" not in prefix.host_path(WINDIR + "\\system.ini").read_bytes()

@@ -207,45 +207,82 @@ std::vector<uint8_t> EncodeGreedy(const uint8_t* data, size_t size, int maxChain
     return FinishCodes(&w);
 }
 
-// Lazy matching: a match is deferred by one byte when the next position has a longer one, and
-// a match is sent as literals when the current tree makes those cheaper.
-std::vector<uint8_t> EncodeLazy(const uint8_t* data, size_t size, int maxChain) {
+// Cost-based parse: within each block, the cheapest sequence of literals and matches under
+// code lengths taken from the tree as the block starts (the tree drifts a little within a
+// block; the costs only guide the choice, the codes are always exact).
+std::vector<uint8_t> EncodeOptimal(const uint8_t* data, size_t size, int maxChain) {
+    constexpr int64_t Block = 16384;
+    constexpr uint32_t Unreached = 0xFFFFFFFFu;
     Matcher* m = new Matcher;
     InitMatcher(m, data, size, maxChain);
     CodeWriter w;
     BeginCodes(&w);
     w.bytes.reserve(size / 2 + 16);
-    int64_t p = 0;
-    InsertUpTo(m, 0);
-    Match match = FindMatch(*m, 0);
-    while (p < m->size) {
-        if (match.length >= MinMatch && match.length < MaxMatch && p + 1 < m->size) {
-            InsertUpTo(m, p + 1);
-            Match next = FindMatch(*m, p + 1);
-            if (next.length > match.length) {
+    std::vector<uint32_t> cost(Block + 1);
+    std::vector<uint8_t> stepLength(Block + 1);
+    std::vector<uint16_t> stepOffset(Block + 1);
+    uint32_t symbolCost[SymbolCount];
+    uint32_t offsetCost[64];
+    for (int h = 0; h < 64; ++h) offsetCost[h] = (uint32_t)OffsetCost(h * 64);
+    std::vector<std::pair<int, int>> steps;
+
+    for (int64_t start = 0; start < m->size; start += Block) {
+        int64_t end = std::min(m->size, start + Block);
+        int n = (int)(end - start);
+        for (int s = 0; s < SymbolCount; ++s) symbolCost[s] = (uint32_t)SymbolCost(w.tree, s);
+        std::fill(cost.begin(), cost.begin() + n + 1, Unreached);
+        cost[0] = 0;
+        for (int i = 0; i < n; ++i) {
+            int64_t p = start + i;
+            uint32_t here = cost[i];
+            uint32_t literal = here + symbolCost[data[p]];
+            if (literal < cost[i + 1]) {
+                cost[i + 1] = literal;
+                stepLength[i + 1] = 1;
+            }
+            InsertUpTo(m, p);
+            int maxLength = (int)std::min<int64_t>(MaxMatch, end - p);
+            if (maxLength < MinMatch) continue;
+            // Chains run nearest first, so each longer length is first reached at its nearest
+            // (cheapest) offset.
+            const uint8_t* cur = data + p;
+            uint32_t key = (uint32_t)(p + StartPosition + 1);
+            uint32_t cand = m->first[Hash3(cur)];
+            int reached = MinMatch - 1;
+            for (int chain = maxChain; cand != 0 && chain > 0 && reached < maxLength; --chain) {
+                uint32_t distance = key - cand;
+                if (distance > (uint32_t)WindowSize) break;
+                const uint8_t* src = At(*m, p - distance);
+                if (src[reached] == cur[reached]) {
+                    int length = 0;
+                    while (length < maxLength && src[length] == cur[length]) ++length;
+                    if (length > reached) {
+                        uint32_t offsetBits = offsetCost[(distance - 1) >> 6];
+                        for (int len = reached + 1; len <= length; ++len) {
+                            uint32_t c = here + symbolCost[len + 253] + offsetBits;
+                            if (c < cost[i + len]) {
+                                cost[i + len] = c;
+                                stepLength[i + len] = (uint8_t)len;
+                                stepOffset[i + len] = (uint16_t)(distance - 1);
+                            }
+                        }
+                        reached = length;
+                    }
+                }
+                cand = m->prev[cand & ChainMask];
+            }
+        }
+        steps.clear();
+        for (int i = n; i > 0; i -= stepLength[i]) steps.push_back({stepLength[i], stepOffset[i]});
+        int64_t p = start;
+        for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+            if (it->first == 1) {
                 PutLiteral(&w, data[p]);
-                ++p;
-                match = next;
-                continue;
-            }
-        }
-        if (match.length >= MinMatch) {
-            int literalCost = 0;
-            if (match.length <= 4)
-                for (int k = 0; k < match.length; ++k) literalCost += SymbolCost(w.tree, data[p + k]);
-            int matchCost = SymbolCost(w.tree, match.length + 253) + OffsetCost(match.offset);
-            if (match.length <= 4 && literalCost < matchCost) {
-                for (int k = 0; k < match.length; ++k) PutLiteral(&w, data[p + k]);
             } else {
-                PutMatch(&w, match.length, match.offset);
+                PutMatch(&w, it->first, it->second);
             }
-            p += match.length;
-        } else {
-            PutLiteral(&w, data[p]);
-            ++p;
+            p += it->first;
         }
-        InsertUpTo(m, p);
-        match = FindMatch(*m, p);
     }
     delete m;
     return FinishCodes(&w);
@@ -257,6 +294,8 @@ std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, EncodeLevel 
     if (size == 0) return {};
     std::vector<uint8_t> greedy = EncodeGreedy(data, size, 16);
     if (level == EncodeLevel::Fast) return greedy;
-    std::vector<uint8_t> lazy = EncodeLazy(data, size, 128);
-    return lazy.size() <= greedy.size() ? lazy : greedy;
+    // The parse's costs are estimates from a drifting tree, so keep greedy's stream if it is
+    // ever smaller.
+    std::vector<uint8_t> optimal = EncodeOptimal(data, size, 64);
+    return optimal.size() <= greedy.size() ? optimal : greedy;
 }

@@ -1,5 +1,7 @@
-// The packer for the installer's packed format: LZSS over a 4096-byte window with lengths 3..30,
-// literals and lengths in the decoder's own adaptive code tree, offsets in its prefix code.
+// The packer for the installer's packed format, the inverse of decode/unpack.h.
+//
+// LZSS over a 4096-byte window with match lengths 3..30; literals and lengths are sent in the
+// decoder's own adaptive code tree (decode/code_tree.h, the same code), offsets in its prefix code.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +12,7 @@
 
 enum class EncodeLevel {
     Fast,  // greedy longest match over bounded hash chains
-    Best,  // lazy matching with longer chains; never larger than Fast's output
+    Best,  // a cost-based parse under the adaptive code lengths; never larger than Fast's output
 };
 
 // Packs `size` bytes (any size up to 2 GiB - 1, the largest UnpackedSize) into a raw stream that
