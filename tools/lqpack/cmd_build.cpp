@@ -29,13 +29,13 @@ PackageInput ParseMediaSpec(const std::string& spec) {
             else if (kind == "blank" || kind == " ") input.kind = ' ';
             else if (kind.size() == 1) input.kind = (uint8_t)kind[0];
             else if (kind.size() == 4 && kind.rfind("0x", 0) == 0) input.kind = (uint8_t)std::strtoul(kind.c_str(), nullptr, 16);
-            else throw ToolError(ExitUsage, "lqpack build: --media " + spec + ": kind is _, 0, blank, one character or 0xNN");
+            else throw ToolError(ExitUsage, "build: --media " + spec + ": kind is _, 0, blank, one character or 0xNN");
         } else if (part.rfind("suffix=", 0) == 0) {
             input.nameSuffix = part.substr(7);
         } else if (part == "stored") {
             input.pack = false;
         } else {
-            throw ToolError(ExitUsage, "lqpack build: --media " + spec + ": unknown field \"" + part + "\"");
+            throw ToolError(ExitUsage, "build: --media " + spec + ": unknown field \"" + part + "\"");
         }
     }
     return input;
@@ -80,13 +80,13 @@ int RunBuild(const Args& args) {
         else if (options.Is("-q") || options.Is("--quiet")) quiet = true;
         else options.Unknown();
     }
-    if (request.outputPath.empty()) throw ToolError(ExitUsage, "lqpack build: -o OUTPUT is required");
-    if (saver.empty()) throw ToolError(ExitUsage, "lqpack build: --saver FILE is required");
-    if (request.title.empty()) throw ToolError(ExitUsage, "lqpack build: --title TEXT is required");
+    if (request.outputPath.empty()) throw ToolError(ExitUsage, "build: -o OUTPUT is required");
+    if (saver.empty()) throw ToolError(ExitUsage, "build: --saver FILE is required");
+    if (request.title.empty()) throw ToolError(ExitUsage, "build: --title TEXT is required");
     if (!media.empty() && (data.empty() || uninstaller.empty()))
-        throw ToolError(ExitUsage, "lqpack build: media files need --data and --uninstaller (rows 1 and 2)");
+        throw ToolError(ExitUsage, "build: media files need --data and --uninstaller (rows 1 and 2)");
     if (!uninstaller.empty() && data.empty())
-        throw ToolError(ExitUsage, "lqpack build: --uninstaller needs --data (the uninstaller is row 2)");
+        throw ToolError(ExitUsage, "build: --uninstaller needs --data (the uninstaller is row 2)");
 
     for (const std::string& path : {saver, data, uninstaller}) {
         if (path.empty()) continue;
@@ -117,9 +117,9 @@ int RunList(const Args& args) {
         if (options.Is("--json")) json = true;
         else if (options.IsOption()) options.Unknown();
         else if (path.empty()) path = options.Current();
-        else throw ToolError(ExitUsage, "lqpack list: one installer at a time");
+        else throw ToolError(ExitUsage, "list: one installer at a time");
     }
-    if (path.empty()) throw ToolError(ExitUsage, "lqpack list: which installer? (lqpack list FILE)");
+    if (path.empty()) throw ToolError(ExitUsage, "list: which installer? (lqpack list FILE)");
     InstallerInfo info = ReadInstaller(path);
 
     if (json) {
@@ -171,7 +171,7 @@ int RunList(const Args& args) {
 }
 
 int RunPrepareStub(const Args& args) {
-    if (args.size() != 2) throw ToolError(ExitUsage, "lqpack prepare-stub: needs LINKED.exe STUB.exe");
+    if (args.size() != 2) throw ToolError(ExitUsage, "prepare-stub: needs LINKED.exe STUB.exe");
     std::vector<uint8_t> image = ReadWholeFile(args[0]);
     if (std::string problem = PrepareStub(args[0].c_str(), image); !problem.empty())
         throw ToolError(ExitInputError, args[0] + ": " + problem);

@@ -18,6 +18,10 @@ const std::vector<Command>& Commands();
 int RunBuild(const Args& args);
 int RunList(const Args& args);
 int RunPrepareStub(const Args& args);
+int RunEncode(const Args& args);
+int RunDecode(const Args& args);
+int RunExtract(const Args& args);
+int RunVerify(const Args& args);
 
 // Reads the options of one command: flags, valued options and positional arguments, with clear errors.
 class OptionReader {

@@ -27,6 +27,20 @@ const std::vector<Command>& Commands() {
          "  FILE                   the installer\n"
          "  --json                 machine-readable output\n",
          RunList},
+        {"extract", "write every file of an installer into a folder, by the names it installs them under",
+         "  INSTALLER FOLDER       the installer and an existing folder\n",
+         RunExtract},
+        {"verify", "decode every file of an installer and show its size and SHA-256",
+         "  INSTALLER [FILES...]   with the source files in row order, compare each one too\n",
+         RunVerify},
+        {"encode", "pack one file into a raw stream of the installer's format",
+         "  IN OUT                 the file and the stream to write\n"
+         "  --fast                 quicker, slightly larger\n",
+         RunEncode},
+        {"decode", "unpack a raw stream as the installer does (as the first file it decodes)",
+         "  --size S               the unpacked size\n"
+         "  IN OUT                 the stream and the file to write\n",
+         RunDecode},
         {"prepare-stub", "make a freshly linked installer pack-ready (a build step)",
          "  LINKED.exe STUB.exe    read the linked program, write the stub\n",
          RunPrepareStub},

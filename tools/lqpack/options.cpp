@@ -24,7 +24,7 @@ bool OptionReader::Next() {
 std::string OptionReader::Value() {
     if (hasInline_) return inlineValue_;
     if (next_ >= args_.size())
-        throw ToolError(ExitUsage, std::string("lqpack ") + command_ + ": " + current_ + " needs a value");
+        throw ToolError(ExitUsage, std::string(command_) + ": " + current_ + " needs a value");
     return args_[next_++];
 }
 
@@ -35,14 +35,14 @@ unsigned long OptionReader::Number(unsigned long max) {
     errno = 0;
     unsigned long value = std::strtoul(text.c_str(), &end, 0);
     if (text.empty() || *end || errno == ERANGE || value > max || text[0] == '-')
-        throw ToolError(ExitUsage, std::string("lqpack ") + command_ + ": " + name + " takes a number from 0 to " +
+        throw ToolError(ExitUsage, std::string(command_) + ": " + name + " takes a number from 0 to " +
                                        std::to_string(max) + ", not \"" + text + "\"");
     return value;
 }
 
 void OptionReader::Unknown() const {
-    throw ToolError(ExitUsage, std::string("lqpack ") + command_ + ": unknown option " + current_ +
-                                   " (see lqpack " + command_ + " --help)");
+    throw ToolError(ExitUsage, std::string(command_) + ": unknown option " + current_ + " (see lqpack " + command_ +
+                                   " --help)");
 }
 
 // Edit distance, for "did you mean".

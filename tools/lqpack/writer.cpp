@@ -5,10 +5,7 @@
 
 #include "install/naming.h"
 #include "package/record.h"
-#if __has_include("tools/lqpack/encoder.h")
 #include "tools/lqpack/encoder.h"
-#define LQ_HAVE_ENCODER 1
-#endif
 #include "tools/lqpack/files.h"
 #include "tools/lqpack/stub.h"
 
@@ -76,7 +73,6 @@ BuildResult BuildInstaller(const BuildRequest& request) {
         BuiltEntry entry;
         entry.path = input.path;
         entry.size = (uint32_t)bytes.size();
-#ifdef LQ_HAVE_ENCODER
         if (input.pack) {
             std::vector<uint8_t> packed =
                 EncodeStream(bytes.data(), bytes.size(), request.fastPacking ? EncodeLevel::Fast : EncodeLevel::Best);
@@ -85,7 +81,6 @@ BuildResult BuildInstaller(const BuildRequest& request) {
                 entry.packed = true;
             }
         }
-#endif
         entry.packedSize = (uint32_t)bytes.size();
         result.entries.push_back(entry);
         data.push_back(std::move(bytes));

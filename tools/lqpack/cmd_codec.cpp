@@ -1,0 +1,159 @@
+// lqpack encode, decode, extract and verify: everything that runs the packed format.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "decode/extract.h"
+#include "decode/stream.h"
+#include "decode/unpack.h"
+#include "tools/lqpack/commands.h"
+#include "tools/lqpack/encoder.h"
+#include "tools/lqpack/files.h"
+#include "tools/lqpack/reader.h"
+#include "tools/lqpack/sha256.h"
+
+namespace {
+// Decodes one packed entry of an installer into memory through the installer's own decoder.
+std::vector<uint8_t> DecodeEntry(const std::string& installer, const FileEntry& row) {
+    std::string temp = "/tmp/lqpack-decode-" + std::to_string((long)getpid());
+    FatalStopTarget = temp.c_str();
+    int32_t result = ExtractPackedFileFrom(installer.c_str(), row.DataOffset, (int32_t)row.UnpackedSize, row.PackedSize,
+                                           temp.c_str());
+    if (result != 1) {
+        std::remove(temp.c_str());
+        throw ToolError(ExitInputError, installer + ": cannot decode an entry (" +
+                                            (result == ExtractNoSource ? "the installer cannot be read" : "no temporary file") + ")");
+    }
+    std::vector<uint8_t> bytes = ReadWholeFile(temp);
+    std::remove(temp.c_str());
+    return bytes;
+}
+
+std::vector<uint8_t> StoredEntry(const std::vector<uint8_t>& installer, const FileEntry& row) {
+    return std::vector<uint8_t>(installer.begin() + row.DataOffset, installer.begin() + row.DataOffset + row.PackedSize);
+}
+
+// The file name an extracted entry gets: the installer's name for it, without its folder, made safe.
+std::string SafeName(const std::string& target, size_t index) {
+    std::string name = target.substr(target.find_last_of('\\') + 1);
+    for (char& c : name)
+        if (c == '/' || (unsigned char)c < 32) c = '_';
+    if (name.empty() || name == "." || name == "..") name = "entry" + std::to_string(index);
+    return name;
+}
+
+InstallerInfo ReadSound(const std::string& path) {
+    InstallerInfo info = ReadInstaller(path);
+    for (const std::string& problem : info.problems)
+        if (problem.find("entry") == 0) throw ToolError(ExitInputError, path + ": " + problem);
+    return info;
+}
+}  // namespace
+
+int RunEncode(const Args& args) {
+    std::vector<std::string> paths;
+    bool fast = false;
+    OptionReader options("encode", args);
+    while (options.Next()) {
+        if (options.Is("--fast")) fast = true;
+        else if (options.IsOption()) options.Unknown();
+        else paths.push_back(options.Current());
+    }
+    if (paths.size() != 2) throw ToolError(ExitUsage, "encode: needs IN OUT");
+    std::vector<uint8_t> in = ReadWholeFile(paths[0]);
+    if (in.size() > 0x7FFFFFFFu) throw ToolError(ExitInputError, paths[0] + ": 2 GiB or larger");
+    std::vector<uint8_t> out = EncodeStream(in.data(), in.size(), fast ? EncodeLevel::Fast : EncodeLevel::Best);
+    WriteFileAtomically(paths[1], out);
+    std::printf("%s: %zu bytes unpacked, %zu bytes packed\n", paths[1].c_str(), in.size(), out.size());
+    return ExitOk;
+}
+
+int RunDecode(const Args& args) {
+    std::vector<std::string> paths;
+    long long size = -1;
+    OptionReader options("decode", args);
+    while (options.Next()) {
+        if (options.Is("--size")) size = (long long)options.Number(0x7FFFFFFF);
+        else if (options.IsOption()) options.Unknown();
+        else paths.push_back(options.Current());
+    }
+    if (paths.size() != 2 || size < 0) throw ToolError(ExitUsage, "decode: needs --size S IN OUT");
+    FILE* in = std::fopen(paths[0].c_str(), "rb");
+    if (!in) throw ToolError(ExitInputError, paths[0] + ": cannot be read");
+    std::fseek(in, 0, SEEK_END);
+    long packed = std::ftell(in);
+    std::fseek(in, 0, SEEK_SET);
+    std::string temp = paths[1] + ".tmp-" + std::to_string((long)getpid());
+    FILE* out = std::fopen(temp.c_str(), "wb");
+    if (!out) {
+        std::fclose(in);
+        throw ToolError(ExitInputError, paths[1] + ": cannot be written");
+    }
+    FatalStopTarget = paths[1].c_str();
+    ResetRingTail();  // as the first file of a process
+    ReadPtr(nullptr, 0, 0);
+    WritePtr(nullptr, 0, 0, 0);
+    UnpackStream(in, out, (int32_t)size, (uint32_t)packed, 514);
+    std::fclose(in);
+    if (std::fclose(out) != 0 || std::rename(temp.c_str(), paths[1].c_str()) != 0) {
+        std::remove(temp.c_str());
+        throw ToolError(ExitInputError, paths[1] + ": cannot be written");
+    }
+    std::printf("%s: %lld bytes from %ld packed bytes\n", paths[1].c_str(), size, packed);
+    return ExitOk;
+}
+
+int RunExtract(const Args& args) {
+    std::vector<std::string> paths;
+    OptionReader options("extract", args);
+    while (options.Next()) {
+        if (options.IsOption()) options.Unknown();
+        paths.push_back(options.Current());
+    }
+    if (paths.size() != 2) throw ToolError(ExitUsage, "extract: needs INSTALLER FOLDER");
+    InstallerInfo info = ReadSound(paths[0]);
+    std::vector<uint8_t> installer = ReadWholeFile(paths[0]);
+    std::string folder = paths[1];
+    if (access(folder.c_str(), W_OK) != 0) throw ToolError(ExitInputError, folder + ": no such folder, or not writable");
+    ResetRingTail();  // packed entries decode in table order, each after the one before, as the installer does
+    for (size_t i = 0; i < info.entries.size(); ++i) {
+        const FileEntry& row = info.entries[i].row;
+        std::vector<uint8_t> bytes = row.UnpackedSize ? DecodeEntry(paths[0], row) : StoredEntry(installer, row);
+        std::string name = SafeName(info.entries[i].targetName, i);
+        WriteFileAtomically(folder + "/" + name, bytes);
+        std::printf("%s\n", name.c_str());
+    }
+    return ExitOk;
+}
+
+int RunVerify(const Args& args) {
+    std::vector<std::string> paths;
+    OptionReader options("verify", args);
+    while (options.Next()) {
+        if (options.IsOption()) options.Unknown();
+        paths.push_back(options.Current());
+    }
+    if (paths.empty()) throw ToolError(ExitUsage, "verify: needs INSTALLER [SOURCE FILES in row order]");
+    InstallerInfo info = ReadSound(paths[0]);
+    if (!info.terminated) throw ToolError(ExitInputError, paths[0] + ": the file table has no terminator");
+    std::vector<uint8_t> installer = ReadWholeFile(paths[0]);
+    if (paths.size() > 1 && paths.size() - 1 != info.entries.size())
+        throw ToolError(ExitUsage, "verify: the installer has " + std::to_string(info.entries.size()) +
+                                       " files; give that many source files or none");
+    bool allMatch = true;
+    ResetRingTail();
+    for (size_t i = 0; i < info.entries.size(); ++i) {
+        const FileEntry& row = info.entries[i].row;
+        std::vector<uint8_t> bytes = row.UnpackedSize ? DecodeEntry(paths[0], row) : StoredEntry(installer, row);
+        std::string verdict = "";
+        if (paths.size() > 1) {
+            bool same = ReadWholeFile(paths[i + 1]) == bytes;
+            allMatch = allMatch && same;
+            verdict = same ? "  matches " + paths[i + 1] : "  DIFFERS from " + paths[i + 1];
+        }
+        std::printf("%-3zu %-28s %10zu bytes  %s%s\n", i, info.entries[i].targetName.c_str(), bytes.size(),
+                    Sha256Hex(bytes.data(), bytes.size()).c_str(), verdict.c_str());
+    }
+    return allMatch ? ExitOk : ExitVerifyFailed;
+}
