@@ -38,8 +38,9 @@ demo: win32
 	@LQ_STUB=$(abspath $(WIN32))/lqstub.exe LQPACK=$(abspath $(NATIVE))/lqpack LQ_WIN32_BIN=$(abspath $(WIN32)) \
 		/usr/bin/python3 scripts/demo.py
 
-bench: native
+bench: win32
 	@$(NATIVE)/bench_codec
+	@/usr/bin/python3 bench/install_bench.py
 
 clean:
 	rm -rf build

@@ -291,3 +291,20 @@ def test_a_target_in_use_is_reported_and_exits_with_status_1(prefix, make_instal
     assert data_path(prefix, "Aquarium", "UNINSTAL.EXE").read_bytes() == files["uninstaller"]
     assert len(data_path(prefix, "Aquarium", "INSTALL.LOG").read_text().splitlines()) == 4
     assert b"SCRNSAVE" not in prefix.host_path(WINDIR + "\\system.ini").read_bytes()
+
+
+def test_packed_and_stored_entries_install_byte_for_byte(prefix, make_installer):
+    text = b"".join(b"line %d of a saver's settings and credits\r\n" % i for i in range(60000))
+    saver = payload(300_000, 7) + text[:200_000]
+    installer = make_installer(title="Packed", first_number=1, saver=saver, data=text,
+                               uninstaller=payload(20_000, 3),
+                               media=[Media("tone.wav", wav_tone(seconds=2.0), suffix=".WAV")])
+    listing = make_installer.listing(installer)
+    packed = [e["index"] for e in listing["entries"] if not e["stored"]]
+    assert 0 in packed and 1 in packed, listing["entries"]
+    code, _ = prefix.run(prefix.install_program(installer, SETUP), "/S", timeout=BOUND)
+    assert code == 0
+    assert prefix.host_path(WINDIR + "\\Packed.scr").read_bytes() == saver
+    assert data_path(prefix, "Packed", "Packed.dat").read_bytes() == text
+    assert data_path(prefix, "Packed", "UNINSTAL.EXE").read_bytes() == payload(20_000, 3)
+    assert data_path(prefix, "Packed", "FILE0001.WAV").read_bytes() == wav_tone(seconds=2.0)
