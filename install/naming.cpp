@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 bool AppendText(char* dest, size_t size, const char* text) {
     size_t have = std::strlen(dest), add = std::strlen(text);
@@ -67,4 +68,12 @@ int FindForbiddenNameChar(const char* name, size_t length) {
     for (size_t i = 0; i < length && name[i]; ++i)
         if (IsForbiddenNameChar((unsigned char)name[i])) return (int)i;
     return -1;
+}
+
+bool IsSafeNamePart(const char* name, size_t length) {
+    if (FindForbiddenNameChar(name, length) >= 0) return false;
+    size_t n = 0;
+    while (n < length && name[n]) ++n;
+    std::string_view text(name, n);
+    return text != "." && text != "..";
 }

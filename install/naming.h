@@ -33,3 +33,6 @@ bool TargetPathFor(char* out, size_t size, int32_t index, const char* saverPath,
 bool IsForbiddenNameChar(unsigned char c);
 // The first forbidden character of a name of at most length bytes (stopping at a NUL), or -1.
 int FindForbiddenNameChar(const char* name, size_t length);
+// A title or name suffix that can only name a file in its own folder: no forbidden character, and
+// not "." or ".." (which as a folder name would lead out of the saver's folder).
+bool IsSafeNamePart(const char* name, size_t length);

@@ -9,6 +9,8 @@
 
 #include "decode/checkpoint.h"
 #include "install/naming.h"
+#include "package/locate.h"
+#include "package/record.h"
 #include "shell/format.h"
 
 char SaverFileName[260];
@@ -60,12 +62,35 @@ void ShowFailedTargets(HWND splash) {
 }
 
 void Finish(HWND splash) { DestroyWindow(splash); }
+
+// A title or name suffix holding a character no file name may hold would name files outside the
+// saver's folders, or files that cannot be created: such a package is refused before anything is
+// written. The title is checked as read, trailing blanks and all.
+bool PackageNamesAreSafe() {
+    if (!IsSafeNamePart(SaverTitle, sizeof SaverTitle)) return false;
+    HFILE record = OpenPackageRecord();
+    if (record == HFILE_ERROR) return true;  // nothing to install; the installation reports that
+    SkipToFileTable(record);
+    FileEntry entry;
+    bool safe = true;
+    for (int index = 0; safe && ReadFileEntry(record, &entry); ++index)
+        if (index >= 3 && !IsSafeNamePart(entry.NameSuffix, sizeof entry.NameSuffix)) safe = false;
+    _lclose(record);
+    return safe;
+}
 }  // namespace
 
 void RunInstallSequence(HWND splash) {
     KillTimer(splash, StartTimerId);
     SetClassLongPtrA(splash, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
 
+    if (!PackageNamesAreSafe()) {
+        MessageBoxA(NULL,
+                    "This installer is damaged: the screen saver's name or one of its file names holds characters "
+                    "that Windows does not allow in file names. Nothing has been installed.",
+                    "Error!!!", MB_OK | MB_ICONHAND);
+        return Finish(splash);
+    }
     if (!CheckExistingSaver()) return Finish(splash);
     uint32_t installedSize = 0;
     if (!CheckDiskSpace(&installedSize)) return Finish(splash);

@@ -9,6 +9,7 @@ Paths (defaults relative to the repository root):
 
 Fixtures:
   display          session  the Xvfb server (os.environ["DISPLAY"] points at it for the session)
+  wine_base_env    session  environment for Wine: DISPLAY, and fonts drawn without anti-aliasing
   template_prefix  session  path of the booted template prefix
   prefixes         session  PrefixFactory: prefixes.new(name) / prefixes.discard(p), for wider scopes
   prefix           function a fresh Prefix with a persistent wineserver, shut down after the test
@@ -66,8 +67,16 @@ def _scratch(tmp_path_factory):
 
 
 @pytest.fixture(scope="session")
-def template_prefix(display, _scratch):
-    display_env = dict(os.environ, DISPLAY=display.name)
+def wine_base_env(display, _scratch):
+    """The environment every Wine command of the run starts from: ours, with the test display and
+    text drawn without anti-aliasing (see wine.write_aliased_fontconfig)."""
+    fonts = wine.write_aliased_fontconfig(_scratch / "fonts-aliased.conf")
+    return dict(os.environ, DISPLAY=display.name, FONTCONFIG_FILE=str(fonts))
+
+
+@pytest.fixture(scope="session")
+def template_prefix(wine_base_env, _scratch):
+    display_env = wine_base_env
     started = time.monotonic()
     path = wine.build_template(_scratch / "template", display_env)
     _timings["template"] = time.monotonic() - started
@@ -80,8 +89,8 @@ def template_prefix(display, _scratch):
 
 
 @pytest.fixture(scope="session")
-def prefixes(display, template_prefix, _scratch, artifacts):
-    display_env = dict(os.environ, DISPLAY=display.name)
+def prefixes(wine_base_env, template_prefix, _scratch, artifacts):
+    display_env = wine_base_env
     factory = wine.PrefixFactory(template_prefix, display_env, WIN32_BIN, artifacts,
                                  _scratch / "prefixes")
     factory.scratch.mkdir(exist_ok=True)

@@ -1,8 +1,8 @@
 """End-to-end tests of the installer's start on Wine: the command-line switch, the splash window as it
 appears on a 1024x768 screen, font smoothing around its paints, and start-up with tiny and large packages.
 
-For now the install sequence only ends the splash window after the start timer; these tests check
-everything up to that point and the exit code.
+Interactive runs end at the confirmation box (Cancel), which leaves the system untouched; silent runs
+install the small default package, which asks nothing.
 """
 
 import random
@@ -14,6 +14,7 @@ from wine import Media, WineError, poll
 
 TITLE = "Aurora Drift"
 SPLASH_CLASS = "LQWInstallClass"
+CONFIRMATION = f"{TITLE} Screen Saver Installation"
 SETUP = r"C:\Setup\setup.exe"
 SCREEN_W, SCREEN_H = 1024, 768
 EXIT_BOUND = 20  # seconds; the start timer alone takes one
@@ -23,6 +24,12 @@ def start_installer(prefix, installer, *args):
     """Copies the installer into the prefix and starts it from there with `args`."""
     prefix.install_program(installer, SETUP)
     return prefix.start(SETUP, *args)
+
+
+def cancel_at_confirmation(prefix, process):
+    """Waits for the confirmation box that follows the start timer and answers it with Cancel."""
+    prefix.wait_window(CONFIRMATION, timeout=15, process=process)
+    prefix.send_keys("Escape")
 
 
 def probe_splash(prefix, process):
@@ -52,7 +59,7 @@ def visible_windows_until_exit(prefix, process, title, timeout=EXIT_BOUND):
     return seen
 
 
-def test_interactive_start_covers_screen_and_ends_by_itself(prefix, make_installer):
+def test_interactive_start_covers_screen_and_exits_0_after_cancel(prefix, make_installer):
     installer = make_installer(title=TITLE)
     proc = start_installer(prefix, installer)
 
@@ -61,6 +68,7 @@ def test_interactive_start_covers_screen_and_ends_by_itself(prefix, make_install
     probe = probe_splash(prefix, proc)
     assert probe == {"visible": True, "text": TITLE, "rect": (0, 0, SCREEN_W, SCREEN_H)}
 
+    cancel_at_confirmation(prefix, proc)
     assert proc.wait(EXIT_BOUND) == 0
     assert prefix.find_windows(TITLE, visible=False) == []
 
@@ -91,11 +99,12 @@ def test_command_line_switch_selects_silent_mode(prefix, make_installer, args, s
     probe = probe_splash(prefix, proc)
     assert probe["text"] == TITLE
     assert probe["visible"] is not silent
-    seen = visible_windows_until_exit(prefix, proc, TITLE)
     if silent:
+        seen = visible_windows_until_exit(prefix, proc, TITLE)
         assert seen == set(), "the splash window was shown in silent mode"
     else:
-        assert len(seen) == 1, f"expected the splash window on screen, saw {seen}"
+        assert prefix.find_windows(TITLE), "the splash window is not on screen"
+        cancel_at_confirmation(prefix, proc)
     assert proc.wait(EXIT_BOUND) == 0
 
 
@@ -151,15 +160,19 @@ def expected_splash(ink):
     return bytes(image)
 
 
-def differences(actual_rgb, expected_rgb, limit=10):
-    """Up to `limit` (x, y, actual, expected) where the images differ, and the total count."""
+def differences(actual_rgb, expected_rgb, covered=(), limit=10):
+    """Up to `limit` (x, y, actual, expected) where the images differ, and the total count; pixels
+    inside the `covered` rectangles (x, y, width, height) do not count."""
     found, total = [], 0
     for y in range(SCREEN_H):
         a = actual_rgb[3 * SCREEN_W * y:3 * SCREEN_W * (y + 1)]
         e = expected_rgb[3 * SCREEN_W * y:3 * SCREEN_W * (y + 1)]
         if a == e:
             continue
+        hidden = [(cx, cx + cw) for cx, cy, cw, ch in covered if cy <= y < cy + ch]
         for x in range(SCREEN_W):
+            if any(x0 <= x < x1 for x0, x1 in hidden):
+                continue
             if a[3 * x:3 * x + 3] != e[3 * x:3 * x + 3]:
                 total += 1
                 if len(found) < limit:
@@ -181,13 +194,15 @@ def pixels_of(shot, colour, area):
 
 
 def looks_painted(shot):
-    """True when the capture shows a whole paint: frame corners, first and last band, and text."""
+    """True when the capture shows a whole paint: the frame's corners and text in black and white.
+
+    Only what is drawn last is looked at, and no colour of the gradient, so that a wrong gradient
+    fails the checks below rather than this wait.
+    """
     if shot.width != SCREEN_W or shot.height != SCREEN_H:
         return False
     corners = [shot.pixel(x, y) for x in (0, 1, SCREEN_W - 2, SCREEN_W - 1) for y in (0, SCREEN_H - 1)]
     if any(c != WHITE for c in corners):
-        return False
-    if shot.pixel(2, 2) != band_colour(0) or shot.pixel(2, SCREEN_H - 3) != band_colour(255):
         return False
     text_rows = range(WHITE_ORIGIN[1], WHITE_ORIGIN[1] + 80)
     return any(bytes(BLACK) in shot.row(y)[3 * 30:] for y in text_rows) and \
@@ -214,26 +229,29 @@ class TestSplashPaint:
             proc = start_installer(prefix, installer)
             prefix.wait_window(TITLE, timeout=15, process=proc)
             # The window is mapped before its first paint reaches the screen: capture until a whole
-            # paint shows, for at most as long as the window lives.
+            # paint shows. The confirmation box may already cover part of it; once it is on screen it
+            # stays, so a box not visible right after a capture was not in it.
             shots = []
 
             def painted():
                 shots.append(prefix.screenshot())
                 if looks_painted(shots[-1]):
-                    return shots[-1]
+                    return shots[-1], [prefix.window_geometry(w)
+                                       for w in prefix.find_windows(CONFIRMATION)]
                 if not prefix.find_windows(TITLE):
                     raise WineError("the splash window ended before a whole paint was captured")
                 return None
 
             try:
-                shot = poll(painted, 5, interval=0.02, what="a painted splash window")
+                shot, covered = poll(painted, 10, interval=0.02, what="a painted splash window")
             except WineError:
                 if shots:
                     shots[-1].save_png(artifacts / "splash-unpainted.png")
                 raise
             shot.save_png(artifacts / "splash-1024x768.png")
+            cancel_at_confirmation(prefix, proc)
             assert proc.wait(EXIT_BOUND) == 0
-            yield {"shot": shot, "ink": ink, "reference": out.strip()}
+            yield {"shot": shot, "ink": ink, "reference": out.strip(), "covered": covered}
         finally:
             prefixes.discard(prefix)
 
@@ -248,9 +266,6 @@ class TestSplashPaint:
         for x in (0, 1, SCREEN_W - 2, SCREEN_W - 1):
             column = {shot.pixel(x, y) for y in range(SCREEN_H)}
             assert column == {WHITE}, f"column {x} holds {column - {WHITE}}"
-        # Just inside the frame the gradient starts and ends.
-        assert shot.pixel(2, 2) == band_colour(0)
-        assert shot.pixel(SCREEN_W - 3, SCREEN_H - 3) == band_colour(255)
 
     def test_every_band_is_three_rows_of_its_colour(self, splash):
         # Left of the text (x 2..30) every row inside the frame shows its band's colour, edge to edge:
@@ -270,8 +285,10 @@ class TestSplashPaint:
 
     def test_band_colours_at_known_points(self, splash):
         shot = splash["shot"]
-        for band, blue in ((0, 255), (1, 255), (2, 254), (128, 128), (254, 2), (255, 1)):
-            assert shot.pixel(10, 3 * band + 2) == (0, 0, blue), f"band {band}"
+        # (band, a row of it inside the frame, blue)
+        for band, y, blue in ((0, 2, 255), (1, 5, 255), (2, 6, 254), (128, 385, 128), (254, 764, 2),
+                              (255, 765, 1)):
+            assert shot.pixel(10, y) == (0, 0, blue), f"band {band}, row {y}"
 
     def test_text_and_shadow_start_at_their_offsets(self, splash):
         shot, ink = splash["shot"], splash["ink"]
@@ -293,9 +310,11 @@ class TestSplashPaint:
         # left on while drawing), a stray pixel, or text drawn in the wrong order.
         shot = splash["shot"]
         expected = expected_splash(splash["ink"])
-        found, total = differences(shot.rgb, expected)
+        found, total = differences(shot.rgb, expected, splash["covered"])
+        expected_png = artifacts / "splash-expected.png"
+        expected_png.unlink(missing_ok=True)
         if total:
-            type(shot)(SCREEN_W, SCREEN_H, expected).save_png(artifacts / "splash-expected.png")
+            type(shot)(SCREEN_W, SCREEN_H, expected).save_png(expected_png)
         assert total == 0, f"{total} pixels differ, first (x, y, got, expected): {found}"
 
 
@@ -313,9 +332,10 @@ def test_font_smoothing_is_off_while_painting_and_restored(prefix, make_installe
     log = prefix.workdir / "settings.log"
     prefix.workdir.mkdir(parents=True, exist_ok=True)
 
-    code, _ = prefix.run_helper("settingwatch", prefix.windows_path(log), SETUP, timeout=EXIT_BOUND)
+    watch = prefix.start(prefix.helper("settingwatch"), prefix.windows_path(log), SETUP)
+    cancel_at_confirmation(prefix, watch)
+    assert watch.wait(EXIT_BOUND) == 0
 
-    assert code == 0
     lines = [line for line in log.read_text().splitlines() if line]
     assert lines[0] == f"start fontsmoothing={setting}"
     assert lines[-1] == f"end fontsmoothing={setting} exit=0"
@@ -352,4 +372,5 @@ def test_installer_of_any_package_size_starts(prefix, make_installer, sizes, med
 
     proc = start_installer(prefix, installer)
     prefix.wait_window(TITLE, timeout=15, process=proc)
+    cancel_at_confirmation(prefix, proc)
     assert proc.wait(EXIT_BOUND) == 0

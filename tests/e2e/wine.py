@@ -14,11 +14,14 @@ The pieces, in the order a test run uses them:
 Every wait is a poll with a deadline; nothing sleeps for a fixed time to let something happen.
 """
 
+import ctypes
 import json
 import os
 import re
 import shutil
+import signal
 import subprocess
+import tempfile
 import time
 from pathlib import Path
 
@@ -34,6 +37,9 @@ QUIET_ENV = {
 _REWRITTEN_SUFFIXES = (".reg", ".ini", ".log", ".inf", ".pnf", ".dat", ".txt")
 _SMALL_FILE = 64 * 1024  # every file below this size is copied for real as well: cheap, and safe
 _REAL_COPY_DIRS = ("drive_c/ProgramData", "drive_c/users")
+
+
+SERVER_LINGER = 120  # seconds a test prefix's wineserver outlives its last process
 
 
 class WineError(Exception):
@@ -56,6 +62,16 @@ def poll(predicate, timeout, interval=0.05, what="condition"):
         time.sleep(min(interval, max(0.0, deadline - time.monotonic())))
 
 
+def _end_with_parent():
+    """In a child before exec: have the kernel send it SIGTERM when the test process dies, so that an
+    interrupted run leaves no X server behind (Linux prctl PR_SET_PDEATHSIG)."""
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(1, signal.SIGTERM, 0, 0, 0)  # 1 = PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
 class Display:
     """A private Xvfb server. `number` and `name` (":93") are set once `start` has returned."""
 
@@ -73,7 +89,8 @@ class Display:
             proc = subprocess.Popen(
                 ["Xvfb", f":{n}", "-screen", "0", f"{self.width}x{self.height}x{self.depth}",
                  "-nolisten", "tcp", "-noreset"],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                preexec_fn=_end_with_parent)
             env = dict(os.environ, DISPLAY=f":{n}")
 
             def ready():
@@ -102,11 +119,16 @@ class Display:
 
 
 class WineProcess:
-    """A program started on Wine. `wait` bounds every wait; `kill` ends it."""
+    """A program started on Wine. `wait` bounds every wait; `kill` ends it.
 
-    def __init__(self, popen, args):
+    Its output goes to files, not pipes: Wine's own background processes (services, explorer) may
+    inherit the handles, and a pipe would then not reach its end when the program does.
+    """
+
+    def __init__(self, popen, args, out_path, err_path):
         self._popen = popen
         self.args = args
+        self._out_path, self._err_path = out_path, err_path
         self.stdout = None
         self.stderr = None
 
@@ -117,17 +139,18 @@ class WineProcess:
     def wait(self, timeout=20):
         """The program's exit code (as Wine hands it on: the low 8 bits); WineError after `timeout` s."""
         try:
-            out, err = self._popen.communicate(timeout=timeout)
+            code = self._popen.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             raise WineError(f"{self.args[1:]} still running after {timeout:g} s") from None
-        self.stdout = out.decode("latin-1") if out is not None else ""
-        self.stderr = err.decode("latin-1") if err is not None else ""
-        return self._popen.returncode
+        if self.stdout is None:
+            self.stdout = self._out_path.read_bytes().decode("latin-1") if self._out_path else ""
+            self.stderr = self._err_path.read_bytes().decode("latin-1") if self._err_path else ""
+        return code
 
     def kill(self):
         if self.running:
             self._popen.kill()
-            self._popen.communicate()
+            self._popen.wait()
 
 
 class Screenshot:
@@ -140,9 +163,12 @@ class Screenshot:
     @classmethod
     def from_ppm(cls, data, xwd_path=None):
         """Parses a binary PPM (P6, maxval 255) as /usr/bin/convert writes it."""
-        m = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
+        # Header: "P6", width, height, maxval, separated by blanks and "#" comments (convert writes
+        # one naming the source format), then a single blank before the pixels.
+        m = re.match(rb"P6(?:\s+|#[^\n]*\n)+(\d+)(?:\s+|#[^\n]*\n)+(\d+)(?:\s+|#[^\n]*\n)+(\d+)\s",
+                     data)
         if not m or int(m.group(3)) != 255:
-            raise WineError("screenshot is not an 8-bit binary PPM")
+            raise WineError(f"screenshot is not an 8-bit binary PPM: {data[:40]!r}")
         w, h = int(m.group(1)), int(m.group(2))
         rgb = data[m.end():m.end() + 3 * w * h]
         if len(rgb) != 3 * w * h:
@@ -176,6 +202,29 @@ def capture_screen(display_env, workdir):
     return Screenshot.from_ppm(ppm, xwd)
 
 
+ALIASED_FONTS_CONF = """<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "urn:fontconfig:fonts.dtd">
+<!-- The system's fonts, never anti-aliased. -->
+<fontconfig>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <match target="pattern"><edit name="antialias" mode="assign"><bool>false</bool></edit></match>
+  <match target="font"><edit name="antialias" mode="assign"><bool>false</bool></edit></match>
+</fontconfig>
+"""
+
+
+def write_aliased_fontconfig(path):
+    """Writes a fontconfig file that switches anti-aliasing off; returns its path for FONTCONFIG_FILE.
+
+    Wine takes a face's anti-aliasing from fontconfig, which Debian has on: DEFAULT_QUALITY text is
+    then smoothed whatever SPI_GETFONTSMOOTHING says. With this file it is drawn with whole pixels,
+    so a screenshot can be compared pixel for pixel with a reference rendering.
+    """
+    path = Path(path)
+    path.write_text(ALIASED_FONTS_CONF)
+    return path
+
+
 def _wine_env(base, prefix):
     env = dict(base)
     env.update(QUIET_ENV)
@@ -184,8 +233,24 @@ def _wine_env(base, prefix):
     return env
 
 
+class _Result:
+    def __init__(self, returncode, stdout, stderr):
+        self.returncode, self.stdout, self.stderr = returncode, stdout, stderr
+
+
 def _run(args, env, timeout=120, check=True):
-    r = subprocess.run(args, env=env, capture_output=True, timeout=timeout)
+    """Runs a command to its end; output through files for the reason given at WineProcess."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        p = subprocess.Popen(args, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        try:
+            code = p.wait(timeout)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+            raise WineError(f"{' '.join(map(str, args))} still running after {timeout:g} s") from None
+        out.seek(0)
+        err.seek(0)
+        r = _Result(code, out.read(), err.read())
     if check and r.returncode != 0:
         raise WineError(f"{' '.join(map(str, args))} exited {r.returncode}: "
                         f"{r.stderr.decode('latin-1').strip()}")
@@ -261,7 +326,13 @@ class Prefix:
         self.artifacts = Path(artifacts)
         self.workdir = Path(workdir)
         self._processes = []
-        _run(["wineserver", "-p"], self.env)
+        self._count = 0
+        # Persistent, so that state held only by the server (say a key's security set by a helper)
+        # lasts from one program of the test to the next and start-up stays fast; yet it ends by
+        # itself SERVER_LINGER seconds after its last process, should the teardown never come (an
+        # interrupted run). It stays in the background: it must not hold on to pipes of ours.
+        subprocess.run(["wineserver", f"-p{SERVER_LINGER}"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True, timeout=30)
 
     # ---- paths ----
     @property
@@ -299,12 +370,17 @@ class Prefix:
         """Starts `program` (host path or Windows path) with `args` on Wine; returns a WineProcess.
 
         Wine builds the program's command line from the arguments, quoting those with blanks.
+        With capture, stdout and stderr are kept (WineProcess.stdout/.stderr after `wait`).
         """
         argv = ["wine", str(program), *map(str, args)]
-        popen = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL,
-                                 stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
-                                 stderr=subprocess.PIPE if capture else subprocess.DEVNULL)
-        proc = WineProcess(popen, argv)
+        self.workdir.mkdir(parents=True, exist_ok=True)
+        self._count += 1
+        out_path = self.workdir / f"proc{self._count}.out" if capture else None
+        err_path = self.workdir / f"proc{self._count}.err" if capture else None
+        with open(out_path or os.devnull, "wb") as out, open(err_path or os.devnull, "wb") as err:
+            popen = subprocess.Popen(argv, env=self.env, stdin=subprocess.DEVNULL, stdout=out,
+                                     stderr=err)
+        proc = WineProcess(popen, argv, out_path, err_path)
         self._processes.append(proc)
         return proc
 
@@ -509,4 +585,5 @@ def stop_wine_everywhere_under(scratch):
 __all__ = [
     "CONVERT", "Display", "InstallerBuilder", "Media", "Prefix", "PrefixFactory", "Screenshot", "WineError", "WineProcess",
     "build_template", "capture_screen", "clone_prefix", "poll", "template_changes",
+    "write_aliased_fontconfig",
 ]

@@ -150,3 +150,12 @@ TEST(NameCharacters, ForbiddenInWindowsFileNames) {
     for (char c : std::string("\\/:*?\"<>|\t\n\x01")) EXPECT_TRUE(IsForbiddenNameChar((unsigned char)c)) << (int)c;
     for (char c : std::string("aZ09 ._-()&'\xE9")) EXPECT_FALSE(IsForbiddenNameChar((unsigned char)c)) << (int)c;
 }
+
+TEST(NameCharacters, SafeNamePartsStayInTheirFolder) {
+    struct Case { const char* name; bool safe; } cases[] = {
+        {"Aurora", true}, {"Dr. Who", true}, {"Aurora   ", true}, {"", true}, {"...", true},
+        {".", false}, {"..", false}, {"A/B", false}, {"..\\x", false}, {"C:", false}, {"tab\there", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsSafeNamePart(c.name, 260), c.safe) << c.name;
+    EXPECT_TRUE(IsSafeNamePart(".MID\0/:*", 8)) << "a NUL ends the name";
+}

@@ -26,8 +26,8 @@ std::string Printable(const std::string& text) {
 std::string CheckTitle(const std::string& title) {
     if (title.size() > record::TitleSize - 1) return "the title is " + std::to_string(title.size()) + " bytes long; at most 259 fit";
     if (title.find('\0') != std::string::npos) return "the title holds a zero byte";
-    int bad = FindForbiddenNameChar(title.c_str(), title.size());
-    if (bad >= 0) return "the title \"" + Printable(title) + "\" holds a character a file name cannot hold";
+    if (!IsSafeNamePart(title.c_str(), title.size()))
+        return "the title \"" + Printable(title) + "\" holds a character a file name cannot hold, or is . or ..";
     std::string trimmed = title;
     while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
     if (trimmed.empty()) return "the title is empty";
@@ -36,7 +36,7 @@ std::string CheckTitle(const std::string& title) {
 
 std::string CheckNameSuffix(const std::string& suffix) {
     if (suffix.size() > record::NameSuffixSize) return "the name suffix \"" + Printable(suffix) + "\" is longer than 15 bytes";
-    if (FindForbiddenNameChar(suffix.c_str(), suffix.size()) >= 0 || suffix.find('\0') != std::string::npos)
+    if (!IsSafeNamePart(suffix.c_str(), suffix.size()) || suffix.find('\0') != std::string::npos)
         return "the name suffix \"" + Printable(suffix) + "\" holds a character a file name cannot hold";
     return "";
 }
