@@ -35,7 +35,7 @@ def read_box(prefix, title, contains=None, timeout=15):
         code, out = prefix.run_helper("boxtext", title, "500", timeout=10)
         if code != 0:
             return None
-        lines = out.decode("latin-1").splitlines() if isinstance(out, bytes) else out.splitlines()
+        lines = out.splitlines()
         if contains is None or any(contains in line for line in lines):
             return lines
         return None
@@ -85,6 +85,17 @@ def assert_typical_install(prefix, files, title="Aquarium"):
     assert prefix.reg_query(key, "Publisher") == ("REG_SZ", "Made with Tavimore's Lumenquill")
     assert prefix.reg_query(key, "VersionMajor") == ("REG_DWORD", "0x8")
     assert prefix.reg_query(key, "VersionMinor") == ("REG_DWORD", "0x0")
+    # Stored sizes: every text with its terminating NUL, in the order written.
+    code, out = prefix.run_helper("regvalues", key[len("HKLM\\"):])
+    assert code == 0
+    sizes = [tuple(line.split()) for line in out.splitlines()]
+    texts = {"DisplayName": f"{title} Screen Saver", "UninstallString": folder + "UNINSTAL.EXE",
+             "InstallLocation": folder[:-1], "DisplayIcon": f"{WINDIR}\\{title}.scr,-0",
+             "Publisher": "Made with Tavimore's Lumenquill"}
+    types = {"DisplayName": 1, "UninstallString": 2, "InstallLocation": 2, "DisplayIcon": 1, "Publisher": 1}
+    expected = [(name, str(types[name]), str(len(text) + 1)) for name, text in texts.items()]
+    expected += [("VersionMajor", "4", "4"), ("VersionMinor", "4", "4")]
+    assert sorted(sizes) == sorted(expected)
 
     system_ini = prefix.host_path(WINDIR + "\\system.ini").read_bytes()
     m = re.search(rb"SCRNSAVE\.EXE=([^\r\n]*)\r\n", system_ini)
