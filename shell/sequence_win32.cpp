@@ -11,7 +11,7 @@
 #include "install/naming.h"
 #include "package/locate.h"
 #include "package/record.h"
-#include "shell/format.h"
+#include "shell/format_unsigned.h"
 
 char SaverFileName[260];
 char DataFolder[260];
@@ -111,8 +111,7 @@ void RunInstallSequence(HWND splash) {
     for (char* c = windows; *c; ++c)
         if (*c >= 'a' && *c <= 'z') *c = (char)(*c - 'a' + 'A');
     char size[32];
-    // Sizes are unsigned; a package of 2 GiB or more cannot exist, but never hand a negative value on.
-    FormatThousands(installedSize > 0x7FFFFFFFu ? 0x7FFFFFFF : (int32_t)installedSize, size);
+    FormatThousandsUnsigned(installedSize, size);  // sizes are unsigned: never a negative value
     char confirmation[700];  // the title, the directory (259 each) and the fixed text: at most 655
     std::snprintf(confirmation, sizeof confirmation,
                   "This program will install %s Screen Saver to %s and will make it your default Screen Saver.  "
