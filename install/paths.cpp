@@ -6,6 +6,7 @@
 #include "install/naming.h"
 
 bool ComposeSaverPath(char* out, size_t size, const char* windowsDirectory, const char* saverFileName) {
+    if (size == 0) return false;  // no room even for the NUL; out is not looked at
     bool fits = CopyText(out, size, windowsDirectory);
     size_t n = std::strlen(out);
     if (fits && (n == 0 || out[n - 1] != '\\')) fits = AppendText(out, size, "\\");
@@ -16,6 +17,8 @@ bool ComposeSaverPath(char* out, size_t size, const char* windowsDirectory, cons
 
 bool ComposeDataFolder(char* out, size_t size, const char* base, bool fallback, const char* baseName,
                        size_t* createFrom) {
+    *createFrom = 0;
+    if (size == 0) return false;  // no room even for the NUL; out is not looked at
     bool fits = CopyText(out, size, base);
     if (fallback && fits) {
         size_t n = std::strlen(out);
@@ -32,6 +35,7 @@ bool ComposeDataFolder(char* out, size_t size, const char* base, bool fallback, 
 }
 
 void InstallLocationOf(const char* path, char* out, size_t size) {
+    if (size == 0) return;
     CopyText(out, size, path);
     char* last = std::strrchr(out, '\\');
     if (last && last != std::strchr(out, '\\')) *last = 0;
