@@ -131,3 +131,40 @@ def test_unknown_command_suggests_the_closest(tmp_path):
     assert r.returncode == 2 and 'did you mean "list"' in r.stderr
     assert lqpack("--help").returncode == 0
     assert "--media SPEC" in lqpack("build", "--help").stdout
+
+
+def test_project_file_builds_the_same_installer_as_options(tmp_path, files):
+    project = tmp_path / "aurora.lqp"
+    project.write_text(
+        "# a package\n"
+        'title = "Aurora"\n'
+        f"saver = {files['saver.scr'].name}\n"
+        f"data = {files['saver.dat']}\n"
+        f"uninstaller = {files['uninstal.exe'].name}\n"
+        "first-number = 9\n"
+        "directx = yes\n"
+        "\n[media]\n"
+        f"file = {files['tune.mid'].name}\n"
+        "kind = _\n"
+        "suffix = .MID\n")
+    from_project, from_options = tmp_path / "p.exe", tmp_path / "o.exe"
+    assert lqpack("build", "--stub", STUB, "--project", project, "-o", from_project).returncode == 0
+    r = lqpack(*build_args(files, from_options, "--media", f"{files['tune.mid']},kind=_,suffix=.MID",
+                           "--first-number", "9", "--directx"))
+    assert r.returncode == 0
+    assert from_project.read_bytes() == from_options.read_bytes()
+
+
+@pytest.mark.parametrize("text, line, words", [
+    ("title = A\nsaver = s.scr\ncolour = red\n", 3, 'unknown key "colour"'),
+    ("title = A\n[media]\nkind = xx\n", 3, "kind is"),
+    ("title = A\nfirst-number = -1\n", 2, "first-number"),
+    ("title = A\n[extras]\n", 2, "unknown section"),
+    ("title A\n", 1, "expected key = value"),
+])
+def test_project_file_errors_name_the_line(tmp_path, text, line, words):
+    project = tmp_path / "bad.lqp"
+    project.write_text(text)
+    r = lqpack("build", "--stub", STUB, "--project", project, "-o", tmp_path / "x.exe")
+    assert r.returncode == 1
+    assert f"bad.lqp:{line}: " in r.stderr and words in r.stderr, r.stderr

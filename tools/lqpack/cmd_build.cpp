@@ -6,6 +6,7 @@
 
 #include "tools/lqpack/commands.h"
 #include "tools/lqpack/files.h"
+#include "tools/lqpack/project.h"
 #include "tools/lqpack/reader.h"
 #include "tools/lqpack/stub.h"
 #include "tools/lqpack/writer.h"
@@ -24,12 +25,7 @@ PackageInput ParseMediaSpec(const std::string& spec) {
     for (size_t i = 1; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         if (part.rfind("kind=", 0) == 0) {
-            std::string kind = part.substr(5);
-            if (kind == "0") input.kind = 0;
-            else if (kind == "blank" || kind == " ") input.kind = ' ';
-            else if (kind.size() == 1) input.kind = (uint8_t)kind[0];
-            else if (kind.size() == 4 && kind.rfind("0x", 0) == 0) input.kind = (uint8_t)std::strtoul(kind.c_str(), nullptr, 16);
-            else throw ToolError(ExitUsage, "build: --media " + spec + ": kind is _, 0, blank, one character or 0xNN");
+            if (!ParseKind(part.substr(5), &input.kind)) throw ToolError(ExitUsage, "build: --media " + spec + ": kind is _, 0, blank, one character or 0xNN");
         } else if (part.rfind("suffix=", 0) == 0) {
             input.nameSuffix = part.substr(7);
         } else if (part == "stored") {
@@ -65,7 +61,18 @@ int RunBuild(const Args& args) {
     bool allStored = false, quiet = false;
     OptionReader options("build", args);
     while (options.Next()) {
-        if (options.Is("-o") || options.Is("--output")) request.outputPath = options.Value();
+        if (options.Is("--project")) {
+            // The project comes first; options after it override what it says.
+            std::string path = options.Value();
+            std::vector<uint8_t> bytes = ReadWholeFile(path);
+            ProjectFiles project;
+            ParseProject(std::string(bytes.begin(), bytes.end()), path, &request, &project);
+            if (!project.saver.empty()) saver = project.saver;
+            if (!project.data.empty()) data = project.data;
+            if (!project.uninstaller.empty()) uninstaller = project.uninstaller;
+            media.insert(media.end(), project.media.begin(), project.media.end());
+            allStored = allStored || project.allStored;
+        } else if (options.Is("-o") || options.Is("--output")) request.outputPath = options.Value();
         else if (options.Is("--stub")) request.stubPath = options.Value();
         else if (options.Is("--title")) request.title = options.Value();
         else if (options.Is("--license")) request.licensePath = options.Value();

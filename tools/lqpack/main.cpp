@@ -9,6 +9,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> table = {
         {"build", "build an installer from a saver and its files",
          "  -o, --output FILE      the installer to write (replaced whole, never left half-written)\n"
+         "  --project FILE         read the package from a project file (see examples/aurora.lqp);\n"
+         "                         options after it override it\n"
          "  --title TEXT           the saver's title (up to 259 bytes; may end in blanks)\n"
          "  --saver FILE           row 0: the saver (.scr), installed into the Windows directory\n"
          "  --data FILE            row 1: its data file, installed as <title>.dat\n"
