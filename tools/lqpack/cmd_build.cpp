@@ -90,6 +90,13 @@ int RunBuild(const Args& args) {
     if (request.outputPath.empty()) throw ToolError(ExitUsage, "build: -o OUTPUT is required");
     if (saver.empty()) throw ToolError(ExitUsage, "build: --saver FILE is required");
     if (request.title.empty()) throw ToolError(ExitUsage, "build: --title TEXT is required");
+    // Media rows need row 2: without --uninstaller, carry the sample one.
+    if (uninstaller.empty() && !media.empty()) {
+        uninstaller = DefaultUninstallerPath();
+        if (uninstaller.empty())
+            throw ToolError(ExitInputError, "build: media files need an uninstaller (row 2): give --uninstaller, "
+                                            "or build the sample UNINSTAL.EXE (make)");
+    }
     if (!media.empty() && (data.empty() || uninstaller.empty()))
         throw ToolError(ExitUsage, "build: media files need --data and --uninstaller (rows 1 and 2)");
     if (!uninstaller.empty() && data.empty())

@@ -2,7 +2,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
+#include <filesystem>
 
 #include "decode/extract.h"
 #include "decode/stream.h"
@@ -16,7 +16,8 @@
 namespace {
 // Decodes one packed entry of an installer into memory through the installer's own decoder.
 std::vector<uint8_t> DecodeEntry(const std::string& installer, const FileEntry& row) {
-    std::string temp = "/tmp/lqpack-decode-" + std::to_string((long)getpid());
+    std::error_code error;
+    std::string temp = TemporaryNameFor((std::filesystem::temp_directory_path(error) / "lqpack-decode").string());
     FatalStopTarget = temp.c_str();
     int32_t result = ExtractPackedFileFrom(installer.c_str(), row.DataOffset, (int32_t)row.UnpackedSize, row.PackedSize,
                                            temp.c_str());
@@ -84,7 +85,7 @@ int RunDecode(const Args& args) {
     std::fseek(in, 0, SEEK_END);
     long packed = std::ftell(in);
     std::fseek(in, 0, SEEK_SET);
-    std::string temp = paths[1] + ".tmp-" + std::to_string((long)getpid());
+    std::string temp = TemporaryNameFor(paths[1]);
     FILE* out = std::fopen(temp.c_str(), "wb");
     if (!out) {
         std::fclose(in);
@@ -96,7 +97,7 @@ int RunDecode(const Args& args) {
     WritePtr(nullptr, 0, 0, 0);
     UnpackStream(in, out, (int32_t)size, (uint32_t)packed, 514);
     std::fclose(in);
-    if (std::fclose(out) != 0 || std::rename(temp.c_str(), paths[1].c_str()) != 0) {
+    if (std::fclose(out) != 0 || !ReplaceWith(temp, paths[1])) {
         std::remove(temp.c_str());
         throw ToolError(ExitInputError, paths[1] + ": cannot be written");
     }
@@ -115,7 +116,7 @@ int RunExtract(const Args& args) {
     InstallerInfo info = ReadSound(paths[0]);
     std::vector<uint8_t> installer = ReadWholeFile(paths[0]);
     std::string folder = paths[1];
-    if (access(folder.c_str(), W_OK) != 0) throw ToolError(ExitInputError, folder + ": no such folder, or not writable");
+    if (!IsFolder(folder)) throw ToolError(ExitInputError, folder + ": no such folder");
     ResetRingTail();  // packed entries decode in table order, each after the one before, as the installer does
     for (size_t i = 0; i < info.entries.size(); ++i) {
         const FileEntry& row = info.entries[i].row;

@@ -47,4 +47,6 @@ private:
 
 std::string ClosestName(const std::string& word, const std::vector<std::string>& names);
 std::string DefaultStubPath();
+// The sample uninstaller of this build (LQ_UNINSTALLER, or UNINSTAL.EXE found like the stub); "" if none.
+std::string DefaultUninstallerPath();
 bool QuietOutput();

@@ -26,5 +26,17 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path);
 // either the old content or the whole new one, never a part. exec sets the execute bits.
 void WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes, bool exec = false);
 
+// A temporary name beside path, unique to this process.
+std::string TemporaryNameFor(const std::string& path);
+// Moves temp over path, replacing it (also on Windows). False on failure, errno set where known.
+bool ReplaceWith(const std::string& temp, const std::string& path);
+// The folder of the running lqpack, or "" when the system does not say.
+std::string OwnFolder();
+bool IsFolder(const std::string& path);
+bool IsReadableFile(const std::string& path);
+// The size of a file; false when it cannot be had.
+bool FileSize(const std::string& path, uint64_t* size);
+bool OutputIsTerminal();
+
 std::string BaseName(const std::string& path);
 std::string Extension(const std::string& path);  // from the last dot of the base name, dot included

@@ -15,6 +15,7 @@ const std::vector<Command>& Commands() {
          "  --saver FILE           row 0: the saver (.scr), installed into the Windows directory\n"
          "  --data FILE            row 1: its data file, installed as <title>.dat\n"
          "  --uninstaller FILE     row 2: the uninstaller, installed as UNINSTAL.EXE\n"
+         "                         (default with --media: the sample UNINSTAL.EXE of this build)\n"
          "  --media SPEC           rows 3 on, repeatable: PATH[,kind=_|0|blank|C|0xNN][,suffix=.EXT][,stored]\n"
          "                         (suffix defaults to the file's extension; kind to blank: FILE0001.EXT)\n"
          "  --license FILE         license text shown before installing (up to 65535 bytes)\n"

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "tools/lqpack/commands.h"
 #include "tools/lqpack/files.h"
@@ -73,18 +72,27 @@ std::string ClosestName(const std::string& word, const std::vector<std::string>&
 
 std::string DefaultStubPath() {
     if (const char* env = std::getenv("LQ_STUB"); env && *env) return env;
-    char self[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        self[n] = 0;
-        std::string dir = self;
-        dir = dir.substr(0, dir.find_last_of('/'));
+    std::string dir = OwnFolder();
+    if (!dir.empty()) {
+        // The build's layout (build/native/lqpack beside build/win32/lqstub.exe), or the stub beside lqpack.
         for (const char* candidate : {"/../win32/lqstub.exe", "/lqstub.exe"}) {
             std::string path = dir + candidate;
-            if (access(path.c_str(), R_OK) == 0) return path;
+            if (IsReadableFile(path)) return path;
         }
     }
     return "lqstub.exe";
 }
 
-bool QuietOutput() { return !isatty(STDOUT_FILENO); }
+std::string DefaultUninstallerPath() {
+    if (const char* env = std::getenv("LQ_UNINSTALLER"); env && *env) return env;
+    std::string dir = OwnFolder();
+    if (!dir.empty()) {
+        for (const char* candidate : {"/../win32/UNINSTAL.EXE", "/UNINSTAL.EXE"}) {
+            std::string path = dir + candidate;
+            if (IsReadableFile(path)) return path;
+        }
+    }
+    return "";
+}
+
+bool QuietOutput() { return !OutputIsTerminal(); }

@@ -37,8 +37,12 @@ bool ParseKind(const std::string& text, uint8_t* kind) {
 }
 
 void ParseProject(const std::string& text, const std::string& path, BuildRequest* request, ProjectFiles* files) {
-    std::string folder = path.find_last_of('/') == std::string::npos ? "" : path.substr(0, path.find_last_of('/') + 1);
-    auto relative = [&](const std::string& p) { return p.empty() || p[0] == '/' ? p : folder + p; };
+    size_t slash = path.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    auto relative = [&](const std::string& p) {
+        bool absolute = !p.empty() && (p[0] == '/' || p[0] == '\\' || (p.size() > 1 && p[1] == ':'));
+        return p.empty() || absolute ? p : folder + p;
+    };
     size_t lineNumber = 0, start = 0;
     bool inMedia = false;
     while (start <= text.size()) {

@@ -1,8 +1,6 @@
 // Reading an installer for list, extract and verify.
 #include "tools/lqpack/reader.h"
 
-#include <sys/stat.h>
-
 #include "install/naming.h"
 #include "tools/lqpack/files.h"
 
@@ -21,9 +19,7 @@ std::string TargetNameFor(int index, const std::string& trimmedTitle, uint16_t f
 InstallerInfo ReadInstaller(const std::string& path) {
     InstallerInfo info;
     info.path = path;
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) throw ToolError(ExitInputError, path + ": cannot be read");
-    info.fileSize = (uint64_t)st.st_size;
+    if (!FileSize(path, &info.fileSize)) throw ToolError(ExitInputError, path + ": cannot be read");
 
     HFILE file = _lopen(path.c_str(), OF_READ | OF_SHARE_DENY_NONE);
     if (file == HFILE_ERROR) throw ToolError(ExitInputError, path + ": cannot be opened");
