@@ -1,4 +1,5 @@
 // lqpack build, list and prepare-stub.
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 
@@ -112,13 +113,17 @@ int RunBuild(const Args& args) {
     if (allStored)
         for (PackageInput& input : request.files) input.pack = false;
 
+    request.showProgress = !quiet && !QuietOutput();
+    auto started = std::chrono::steady_clock::now();
     BuildResult result = BuildInstaller(request);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!quiet) {
         uint64_t in = 0, out = 0;
         for (const BuiltEntry& e : result.entries) { in += e.size; out += e.packedSize; }
-        std::printf("%s: %zu files, %" PRIu64 " bytes packed into %" PRIu64 " (%.1f%%), installer %" PRIu64 " bytes\n",
+        std::printf("%s: %zu files, %" PRIu64 " bytes packed into %" PRIu64 " (%.1f%%), installer %" PRIu64
+                    " bytes, %.2f s\n",
                     request.outputPath.c_str(), result.entries.size(), in, out, in ? 100.0 * out / in : 100.0,
-                    result.installerSize);
+                    result.installerSize, seconds);
     }
     return ExitOk;
 }

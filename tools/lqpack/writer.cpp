@@ -1,6 +1,8 @@
 // Building an installer from the stub and the saver's files.
 #include "tools/lqpack/writer.h"
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "install/naming.h"
@@ -66,7 +68,20 @@ BuildResult BuildInstaller(const BuildRequest& request) {
     BuildResult result;
     result.recordOffset = where.Offset;
     std::vector<std::vector<uint8_t>> data;
+    uint64_t totalBytes = 0, doneBytes = 0;
     for (const PackageInput& input : request.files) {
+        uint64_t size = 0;
+        if (FileSize(input.path, &size)) totalBytes += size;
+    }
+    auto started = std::chrono::steady_clock::now();
+    for (const PackageInput& input : request.files) {
+        if (request.showProgress) {
+            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+            std::fprintf(stderr, "\r\033[K[%zu/%zu] %s  %.1f of %.1f MB  %.1f MB/s", data.size() + 1, request.files.size(),
+                         BaseName(input.path).c_str(), doneBytes / 1e6, totalBytes / 1e6,
+                         seconds > 0 ? doneBytes / 1e6 / seconds : 0.0);
+            std::fflush(stderr);
+        }
         std::vector<uint8_t> bytes = ReadWholeFile(input.path);
         if (bytes.empty()) throw ToolError(ExitInputError, input.path + ": the file is empty; a package cannot hold an empty file");
         if (bytes.size() > 0x7FFFFFFFu) throw ToolError(ExitInputError, input.path + ": the file is 2 GiB or larger");
@@ -82,6 +97,7 @@ BuildResult BuildInstaller(const BuildRequest& request) {
             }
         }
         entry.packedSize = (uint32_t)bytes.size();
+        doneBytes += entry.size;
         result.entries.push_back(entry);
         data.push_back(std::move(bytes));
     }
@@ -117,6 +133,7 @@ BuildResult BuildInstaller(const BuildRequest& request) {
         offset += data[i].size();
         if (offset > 0x7FFFFFFFu) throw ToolError(ExitInputError, "the installer would be 2 GiB or larger");
     }
+    if (request.showProgress) std::fprintf(stderr, "\r\033[K");
     rec.insert(rec.end(), record::EntrySize, 0);  // terminator
 
     installer.insert(installer.end(), rec.begin(), rec.end());

@@ -22,6 +22,7 @@ struct BuildRequest {
     uint16_t firstNumber = 1;
     std::vector<PackageInput> files;
     bool fastPacking = false;
+    bool showProgress = false;  // a progress line on stderr while files are packed (for terminals)
 };
 
 struct BuiltEntry {
