@@ -131,6 +131,8 @@ def test_unknown_command_suggests_the_closest(tmp_path):
     assert r.returncode == 2 and 'did you mean "list"' in r.stderr
     assert lqpack("--help").returncode == 0
     assert "--media SPEC" in lqpack("build", "--help").stdout
+    r = lqpack("build", "--titel", "x")
+    assert r.returncode == 2 and "did you mean --title?" in r.stderr, r.stderr
 
 
 def test_project_file_builds_the_same_installer_as_options(tmp_path, files):

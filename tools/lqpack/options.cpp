@@ -40,7 +40,21 @@ unsigned long OptionReader::Number(unsigned long max) {
 }
 
 void OptionReader::Unknown() const {
-    throw ToolError(ExitUsage, std::string(command_) + ": unknown option " + current_ + " (see lqpack " + command_ +
+    // The command's own usage text lists its options: the closest one is the suggestion.
+    std::vector<std::string> known;
+    for (const Command& command : Commands()) {
+        if (std::string(command.name) != command_) continue;
+        std::string usage = command.usage;
+        for (size_t at = usage.find('-'); at != std::string::npos; at = usage.find('-', at + 1)) {
+            if (at > 0 && usage[at - 1] != ' ' && usage[at - 1] != ',') continue;
+            size_t end = usage.find_first_of(" ,\n", at);
+            known.push_back(usage.substr(at, end - at));
+            at = end == std::string::npos ? usage.size() - 1 : end;
+        }
+    }
+    std::string guess = ClosestName(current_, known);
+    throw ToolError(ExitUsage, std::string(command_) + ": unknown option " + current_ +
+                                   (guess.empty() ? "" : " (did you mean " + guess + "?)") + " (see lqpack " + command_ +
                                    " --help)");
 }
 
@@ -70,29 +84,22 @@ std::string ClosestName(const std::string& word, const std::vector<std::string>&
     return best;
 }
 
-std::string DefaultStubPath() {
-    if (const char* env = std::getenv("LQ_STUB"); env && *env) return env;
+// A Windows program of this build: the environment variable's path if set, else the build's layout
+// (build/native/lqpack beside build/win32/NAME), else NAME beside lqpack; "" when there is none.
+static std::string FindBuildProgram(const char* variable, const std::string& name) {
+    if (const char* env = std::getenv(variable); env && *env) return env;
     std::string dir = OwnFolder();
-    if (!dir.empty()) {
-        // The build's layout (build/native/lqpack beside build/win32/lqstub.exe), or the stub beside lqpack.
-        for (const char* candidate : {"/../win32/lqstub.exe", "/lqstub.exe"}) {
-            std::string path = dir + candidate;
-            if (IsReadableFile(path)) return path;
-        }
-    }
-    return "lqstub.exe";
-}
-
-std::string DefaultUninstallerPath() {
-    if (const char* env = std::getenv("LQ_UNINSTALLER"); env && *env) return env;
-    std::string dir = OwnFolder();
-    if (!dir.empty()) {
-        for (const char* candidate : {"/../win32/UNINSTAL.EXE", "/UNINSTAL.EXE"}) {
-            std::string path = dir + candidate;
-            if (IsReadableFile(path)) return path;
-        }
-    }
+    if (dir.empty()) return "";
+    for (const std::string& path : {dir + "/../win32/" + name, dir + "/" + name})
+        if (IsReadableFile(path)) return path;
     return "";
 }
+
+std::string DefaultStubPath() {
+    std::string path = FindBuildProgram("LQ_STUB", "lqstub.exe");
+    return path.empty() ? "lqstub.exe" : path;
+}
+
+std::string DefaultUninstallerPath() { return FindBuildProgram("LQ_UNINSTALLER", "UNINSTAL.EXE"); }
 
 bool QuietOutput() { return !OutputIsTerminal(); }
