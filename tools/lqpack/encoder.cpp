@@ -185,14 +185,28 @@ Match FindMatch(const Matcher& m, int64_t p) {
     return best;
 }
 
-std::vector<uint8_t> EncodeGreedy(const uint8_t* data, size_t size, int maxChain) {
+// Reports the part [base, base + share) of the work done when `done` of `size` bytes are parsed.
+struct ProgressShare {
+    const EncodeProgress* progress;
+    double base, share;
+    void At(int64_t done, size_t size) const {
+        if (progress) progress->report(base + share * (double)done / (double)size, progress->context);
+    }
+};
+
+std::vector<uint8_t> EncodeGreedy(const uint8_t* data, size_t size, int maxChain, ProgressShare report) {
     Matcher* m = new Matcher;
     InitMatcher(m, data, size, maxChain);
     CodeWriter w;
     BeginCodes(&w);
     w.bytes.reserve(size / 2 + 16);
     int64_t p = 0;
+    int64_t nextReport = 0;
     while (p < m->size) {
+        if (p >= nextReport) {
+            report.At(p, size);
+            nextReport = p + (1 << 20);
+        }
         InsertUpTo(m, p);
         Match match = FindMatch(*m, p);
         if (match.length >= MinMatch) {
@@ -210,7 +224,7 @@ std::vector<uint8_t> EncodeGreedy(const uint8_t* data, size_t size, int maxChain
 // Cost-based parse: within each block, the cheapest sequence of literals and matches under
 // code lengths taken from the tree as the block starts (the tree drifts a little within a
 // block; the costs only guide the choice, the codes are always exact).
-std::vector<uint8_t> EncodeOptimal(const uint8_t* data, size_t size, int maxChain) {
+std::vector<uint8_t> EncodeOptimal(const uint8_t* data, size_t size, int maxChain, ProgressShare report) {
     constexpr int64_t Block = 16384;
     constexpr uint32_t Unreached = 0xFFFFFFFFu;
     Matcher* m = new Matcher;
@@ -227,6 +241,7 @@ std::vector<uint8_t> EncodeOptimal(const uint8_t* data, size_t size, int maxChai
     std::vector<std::pair<int, int>> steps;
 
     for (int64_t start = 0; start < m->size; start += Block) {
+        if (start % (64 * Block) == 0) report.At(start, size);
         int64_t end = std::min(m->size, start + Block);
         int n = (int)(end - start);
         for (int s = 0; s < SymbolCount; ++s) symbolCost[s] = (uint32_t)SymbolCost(w.tree, s);
@@ -290,12 +305,15 @@ std::vector<uint8_t> EncodeOptimal(const uint8_t* data, size_t size, int maxChai
 
 }  // namespace
 
-std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, EncodeLevel level) {
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, EncodeLevel level,
+                                  const EncodeProgress* progress) {
     if (size == 0) return {};
-    std::vector<uint8_t> greedy = EncodeGreedy(data, size, 16);
-    if (level == EncodeLevel::Fast) return greedy;
+    // The cost-based parse takes about four fifths of the time of the best level.
+    bool best = level == EncodeLevel::Best;
+    std::vector<uint8_t> greedy = EncodeGreedy(data, size, 16, {progress, 0.0, best ? 0.2 : 1.0});
+    if (!best) return greedy;
     // The parse's costs are estimates from a drifting tree, so keep greedy's stream if it is
     // ever smaller.
-    std::vector<uint8_t> optimal = EncodeOptimal(data, size, 64);
+    std::vector<uint8_t> optimal = EncodeOptimal(data, size, 64, {progress, 0.2, 0.8});
     return optimal.size() <= greedy.size() ? optimal : greedy;
 }

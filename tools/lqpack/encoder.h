@@ -20,7 +20,14 @@ enum class EncodeLevel {
 // file was decoded before it: matches reach only this file's bytes and the 4066 blanks that
 // precede it in the ring, never ring positions 4066..4095 left by an earlier file.
 // An empty input gives an empty stream.
-std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, EncodeLevel level);
+// Told now and then how much of the work is done, as a fraction from 0 to 1 (for a progress display).
+struct EncodeProgress {
+    void (*report)(double fraction, void* context);
+    void* context;
+};
+
+std::vector<uint8_t> EncodeStream(const uint8_t* data, size_t size, EncodeLevel level,
+                                  const EncodeProgress* progress = nullptr);
 
 // Writes codes one by one with the same model the decoder runs: the basis of EncodeStream and
 // a way to craft streams the matcher would not produce (tests, format checks).

@@ -23,6 +23,27 @@ std::string Printable(const std::string& text) {
     }
     return out;
 }
+// The progress line on a terminal: this file's share done, all files' bytes and the rate, at most ten
+// times a second.
+struct ProgressLine {
+    std::chrono::steady_clock::time_point started;
+    size_t index, count;
+    std::string name;
+    uint64_t fileSize, doneBytes, totalBytes;
+    double lastShown = -1;
+};
+
+void ShowProgress(double fraction, void* context) {
+    ProgressLine* line = (ProgressLine*)context;
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - line->started).count();
+    if (fraction > 0 && seconds - line->lastShown < 0.1) return;
+    line->lastShown = seconds;
+    double done = (double)line->doneBytes + fraction * (double)line->fileSize;
+    std::fprintf(stderr, "\r\033[K[%zu/%zu] %s %3.0f%%  %.1f of %.1f MB  %.1f MB/s", line->index, line->count,
+                 line->name.c_str(), 100 * fraction, done / 1e6, line->totalBytes / 1e6,
+                 seconds > 0 ? done / 1e6 / seconds : 0.0);
+    std::fflush(stderr);
+}
 }  // namespace
 
 std::string CheckTitle(const std::string& title) {
@@ -68,20 +89,18 @@ BuildResult BuildInstaller(const BuildRequest& request) {
     BuildResult result;
     result.recordOffset = where.Offset;
     std::vector<std::vector<uint8_t>> data;
-    uint64_t totalBytes = 0, doneBytes = 0;
+    uint64_t totalBytes = 0, doneBytes = 0;  // for the progress line
     for (const PackageInput& input : request.files) {
         uint64_t size = 0;
         if (FileSize(input.path, &size)) totalBytes += size;
     }
-    auto started = std::chrono::steady_clock::now();
+    ProgressLine line = {std::chrono::steady_clock::now(), 0, request.files.size(), "", 0, doneBytes, totalBytes};
+    EncodeProgress progress = {ShowProgress, &line};
     for (const PackageInput& input : request.files) {
-        if (request.showProgress) {
-            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-            std::fprintf(stderr, "\r\033[K[%zu/%zu] %s  %.1f of %.1f MB  %.1f MB/s", data.size() + 1, request.files.size(),
-                         BaseName(input.path).c_str(), doneBytes / 1e6, totalBytes / 1e6,
-                         seconds > 0 ? doneBytes / 1e6 / seconds : 0.0);
-            std::fflush(stderr);
-        }
+        line.index = data.size() + 1;
+        line.name = BaseName(input.path);
+        FileSize(input.path, &line.fileSize);
+        if (request.showProgress) ShowProgress(0.0, &line);
         std::vector<uint8_t> bytes = ReadWholeFile(input.path);
         if (bytes.empty()) throw ToolError(ExitInputError, input.path + ": the file is empty; a package cannot hold an empty file");
         if (bytes.size() > 0x7FFFFFFFu) throw ToolError(ExitInputError, input.path + ": the file is 2 GiB or larger");
@@ -90,14 +109,15 @@ BuildResult BuildInstaller(const BuildRequest& request) {
         entry.size = (uint32_t)bytes.size();
         if (input.pack) {
             std::vector<uint8_t> packed =
-                EncodeStream(bytes.data(), bytes.size(), request.fastPacking ? EncodeLevel::Fast : EncodeLevel::Best);
+                EncodeStream(bytes.data(), bytes.size(), request.fastPacking ? EncodeLevel::Fast : EncodeLevel::Best,
+                             request.showProgress ? &progress : nullptr);
             if (packed.size() < bytes.size() && !packed.empty()) {
                 bytes.swap(packed);
                 entry.packed = true;
             }
         }
         entry.packedSize = (uint32_t)bytes.size();
-        doneBytes += entry.size;
+        line.doneBytes += entry.size;
         result.entries.push_back(entry);
         data.push_back(std::move(bytes));
     }
