@@ -1,5 +1,5 @@
 // FatalStop for the installer: a write of decoded data fell short (a full disk, a write error).
-#include <windows.h>
+#include "shell/installer.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +13,7 @@ void FatalStop() {
                   "The installation could not write the file\r\n\r\n%s\r\n\r\nThe disk may be full or the file in use. "
                   "The installation has stopped.",
                   FatalStopTarget);
+    LogInterruptedTarget();
     MessageBoxA(NULL, text, "Installation Failed", MB_OK | MB_ICONHAND);
     std::exit(1);
 }

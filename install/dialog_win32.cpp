@@ -24,6 +24,7 @@ char SaverBaseName[PathSize];
 char SaverPath[PathSize];
 char TargetPath[PathSize];
 size_t DataFolderCreateFrom;  // the folders to create begin after this index of DataFolder
+HANDLE InstallLog = INVALID_HANDLE_VALUE;  // open during the walk over the file table
 bool Started;                 // the start command runs once
 
 constexpr unsigned CopyChunk = 2048;
@@ -76,14 +77,17 @@ void CreateDataFolders() {
 // the target could not be created or written whole; a stop on an abort is no failure.
 bool PlainCopy(HFILE record, const FileEntry& entry, char* buffer) {
     uint32_t nextCheckpoint = 0;
-    _llseek(record, (long)entry.DataOffset, FILE_BEGIN);
+    // Data that cannot be reached (at 2 GiB or beyond) counts as data past the end of the file: the
+    // reads must not go on from wherever the record reader happens to stand.
+    bool reached = entry.DataOffset <= 0x7FFFFFFFu &&
+                   _llseek(record, (long)entry.DataOffset, FILE_BEGIN) == (long)entry.DataOffset;
     uint32_t total = 0;
     HFILE target = _lcreat(TargetPath, 0);
     if (target == HFILE_ERROR) return false;
     bool written = true, stopped = false;
     unsigned got;
     do {
-        got = ReadUpTo(record, buffer, CopyChunk);  // a failed read counts as the end of the data
+        got = reached ? ReadUpTo(record, buffer, CopyChunk) : 0;  // a failed read counts as the end of the data
         total += got;
         unsigned keep = total > entry.PackedSize ? got - (total - entry.PackedSize) : got;
         if (keep > 0 && _lwrite(target, buffer, keep) != keep) {
@@ -103,10 +107,14 @@ bool PlainCopy(HFILE record, const FileEntry& entry, char* buffer) {
 
 bool WriteEntry(HFILE* record, const FileEntry& entry, char* buffer) {
     if (entry.UnpackedSize == 0) return PlainCopy(*record, entry, buffer);
+    // Packed data that runs past the end of the installer file still decodes to UnpackedSize bytes, but
+    // not to the file that was packed: it is written all the same and reported as not written whole.
+    long end = _llseek(*record, 0, FILE_END);
+    bool whole = end >= 0 && (uint64_t)entry.DataOffset + entry.PackedSize <= (uint64_t)end;
     _lclose(*record);
     int32_t result = ExtractPackedFile(NULL, entry.DataOffset, (int32_t)entry.UnpackedSize, entry.PackedSize, TargetPath);
     *record = OpenPackageRecord();
-    return result == 1;
+    return result == 1 && whole;
 }
 
 void ReportTooLong() {
@@ -131,7 +139,8 @@ void RunInstallation(HWND dialog) {
         return;
     }
     CreateDataFolders();
-    HANDLE log = OpenInstallLog(DataFolder);
+    InstallLog = OpenInstallLog(DataFolder);
+    HANDLE log = InstallLog;
 
     HFILE record = OpenPackageRecord();
     uint16_t firstNumber = 0;
@@ -177,11 +186,19 @@ void RunInstallation(HWND dialog) {
     if (buffer) LocalFree(buffer);
     if (record != HFILE_ERROR) _lclose(record);
     CloseInstallLog(log);
+    InstallLog = INVALID_HANDLE_VALUE;
     // A saver that was not written whole is never made the system's screen saver.
     if (MissingMediaTypes[0] == 0 && FailedTargetCount == 0) ActivateSaver(SaverPath);
     EndDialog(dialog, IDOK);
 }
 }  // namespace
+
+void LogInterruptedTarget() {
+    if (InstallLog == INVALID_HANDLE_VALUE) return;
+    AppendInstallLog(InstallLog, TargetPath);
+    CloseInstallLog(InstallLog);
+    InstallLog = INVALID_HANDLE_VALUE;
+}
 
 INT_PTR CALLBACK InstallDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     char text[300];

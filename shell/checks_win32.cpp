@@ -17,6 +17,7 @@ int CheckExistingSaver() {
         !JoinDirectoryAndName(windowsDir, fileName, path, sizeof path)) {
         // The authoring tool never writes such a title; refuse it rather than look up a cut name.
         MessageBoxA(NULL, SaverNameTooLongText, SaverNameTooLongCaption, MB_OK | MB_ICONHAND);
+        ExitStatus = 1;  // nothing is installed
         return 0;
     }
 

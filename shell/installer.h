@@ -60,3 +60,6 @@ extern char FailedTargets[2048];
 extern int FailedTargetCount;
 // The process's exit status: 0, or 1 when the installation could not write what it had to.
 extern int ExitStatus;
+// When a write of decoded data fell short and the process must end at once: the file being written
+// still gets its line in the install log, so the uninstaller finds it.
+void LogInterruptedTarget();

@@ -20,6 +20,9 @@ HWND InstallDialog;
 
 namespace {
 const char MediaPlayerPage[] = "http://www.microsoft.com/windows/mediaplayer";
+const char UnsafeNames[] =
+    "This installer is damaged: the screen saver's name or one of its file names holds characters "
+    "that Windows does not allow in file names. Nothing has been installed.";
 
 void StartUninstaller() {
     char path[PathSize];
@@ -63,20 +66,39 @@ void ShowFailedTargets(HWND splash) {
 
 void Finish(HWND splash) { DestroyWindow(splash); }
 
-// A title or name suffix holding a character no file name may hold would name files outside the
-// saver's folders, or files that cannot be created: such a package is refused before anything is
-// written. The title is checked as read, trailing blanks and all.
-bool PackageNamesAreSafe() {
-    if (!IsSafeNamePart(SaverTitle, sizeof SaverTitle)) return false;
+// What keeps the package from being installed at all, as the text that tells the user; nullptr when
+// nothing does. Such a package is refused before anything is written:
+//  - a record that cannot be found or whose header (title included) cannot be read whole, or a file
+//    table that the end of the file cuts short: an installer that was not downloaded whole, or
+//    damaged, from which no file could be installed as it should be;
+//  - a title or name suffix holding a character no file name may hold, which would name files outside
+//    the saver's folders or files that cannot be created. The title is checked as read, blanks and all.
+const char* PackageProblem() {
+    static const char Incomplete[] =
+        "This installer is damaged or incomplete: the description of the files it holds cannot be read "
+        "whole. Download it again. Nothing has been installed.";
     HFILE record = OpenPackageRecord();
-    if (record == HFILE_ERROR) return true;  // nothing to install; the installation reports that
-    SkipToFileTable(record);
-    FileEntry entry;
-    bool safe = true;
-    for (int index = 0; safe && ReadFileEntry(record, &entry); ++index)
-        if (index >= 3 && !IsSafeNamePart(entry.NameSuffix, sizeof entry.NameSuffix)) safe = false;
+    if (record == HFILE_ERROR) return Incomplete;
+    long start = _llseek(record, 0, FILE_CURRENT);
+    RecordHeader header;
+    bool whole = ReadRecordHeader(record, &header) && header.Title[0] != 0;
+    const char* problem = whole ? nullptr : Incomplete;
+    if (!problem && !IsSafeNamePart(SaverTitle, sizeof SaverTitle)) problem = UnsafeNames;
+    if (!problem) {
+        _llseek(record, start, FILE_BEGIN);
+        SkipToFileTable(record);
+        // The terminator was read only if 28 whole bytes stood where the walk read it.
+        long row = _llseek(record, 0, FILE_CURRENT);
+        FileEntry entry;
+        for (int index = 0; !problem && ReadFileEntry(record, &entry); ++index) {
+            if (index >= 3 && !IsSafeNamePart(entry.NameSuffix, sizeof entry.NameSuffix)) problem = UnsafeNames;
+            row = _llseek(record, 0, FILE_CURRENT);
+        }
+        long end = _llseek(record, 0, FILE_END);
+        if (!problem && (row < 0 || end - row < (long)record::EntrySize)) problem = Incomplete;
+    }
     _lclose(record);
-    return safe;
+    return problem;
 }
 }  // namespace
 
@@ -84,10 +106,23 @@ void RunInstallSequence(HWND splash) {
     KillTimer(splash, StartTimerId);
     SetClassLongPtrA(splash, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
 
-    if (!PackageNamesAreSafe()) {
-        MessageBoxA(NULL,
-                    "This installer is damaged: the screen saver's name or one of its file names holds characters "
-                    "that Windows does not allow in file names. Nothing has been installed.",
+    if (const char* problem = PackageProblem()) {
+        // Shown in silent mode too, and the exit status says that nothing was installed.
+        ExitStatus = 1;
+        MessageBoxA(NULL, problem, "Error!!!", MB_OK | MB_ICONHAND);
+        return Finish(splash);
+    }
+    // A second installer of the same saver running at the same time would write the same files and
+    // compete for the log: only one runs; the other is told and ends before it writes anything. The
+    // mutex is the process's until it ends.
+    char mutexName[300];
+    std::snprintf(mutexName, sizeof mutexName, "Lumenquill Setup %s", SaverTitle);
+    for (char* c = mutexName; *c; ++c)
+        if (*c == '\\') *c = '/';
+    CreateMutexA(NULL, TRUE, mutexName);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        ExitStatus = 1;
+        MessageBoxA(NULL, "This screen saver is being installed already. Wait until that installation has ended.",
                     "Error!!!", MB_OK | MB_ICONHAND);
         return Finish(splash);
     }

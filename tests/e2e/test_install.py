@@ -61,6 +61,7 @@ def data_path(prefix, title, name=""):
 def typical_package(make_installer, title="Aquarium", **extra):
     """Four rows as a typical saver ships them: saver, data file, uninstaller, one MIDI file."""
     files = dict(saver=payload(5000, 1), data=payload(700, 2), uninstaller=payload(3000, 3))
+    files.update({k: extra.pop(k) for k in list(extra) if k in files})
     media = extra.pop("media", [Media("tune.mid", midi_tune(), kind="blank", suffix=".MID")])
     installer = make_installer(title=title, first_number=6, media=media, **files, **extra)
     return installer, files
