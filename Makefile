@@ -6,7 +6,7 @@ NATIVE := build/native
 WIN32 := build/win32
 PYTEST := /usr/bin/python3 -m pytest
 
-.PHONY: all deps native win32 test unit e2e demo bench clean
+.PHONY: all deps native win32 test unit e2e demo bench fuzz fuzz-short clean
 
 all: win32
 
@@ -33,6 +33,15 @@ e2e: win32
 test: win32
 	@$(MAKE) --no-print-directory unit
 	@$(MAKE) --no-print-directory e2e
+	@$(MAKE) --no-print-directory fuzz-short
+
+# The release pass: FUZZ_SECONDS per target (default 30 minutes each).
+fuzz: win32
+	@LQPACK=$(abspath $(NATIVE))/lqpack LQ_STUB=$(abspath $(WIN32))/lqstub.exe fuzz/run.sh $(or $(FUZZ_SECONDS),1800)
+
+# The pass of every test run: 15 s for each of the four targets.
+fuzz-short: win32
+	@LQPACK=$(abspath $(NATIVE))/lqpack LQ_STUB=$(abspath $(WIN32))/lqstub.exe fuzz/run.sh 15
 
 demo: win32
 	@LQ_STUB=$(abspath $(WIN32))/lqstub.exe LQPACK=$(abspath $(NATIVE))/lqpack LQ_WIN32_BIN=$(abspath $(WIN32)) \

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake make g++ googletest libgtest-dev nlohmann-json3-dev
           g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool x11-apps imagemagick fonts-liberation
-          python3 python3-pytest)
+          python3 python3-pytest clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
