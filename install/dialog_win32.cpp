@@ -118,6 +118,7 @@ bool WriteEntry(HFILE* record, const FileEntry& entry, char* buffer) {
 }
 
 void ReportTooLong() {
+    ExitStatus = 1;  // nothing is installed
     MessageBoxA(NULL,
                 "The folders this screen saver installs into have paths longer than Windows allows "
                 "(259 characters). Nothing has been installed.",

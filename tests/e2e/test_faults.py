@@ -8,6 +8,8 @@ import subprocess
 
 import pytest
 
+import wine
+
 from conftest import LQPACK, STUB
 from test_install import (BOUND, DATA, SETUP, WINDIR, answer, box_text, data_path, payload, read_box, start,
                           typical_package)
@@ -137,3 +139,18 @@ def test_a_title_too_long_for_a_path_installs_nothing(prefix, make_installer):
     assert proc.wait(BOUND) == 1
     assert not prefix.host_path(DATA).exists()
     assert not list(prefix.host_path(WINDIR).glob("TTTT*"))
+
+
+def test_a_common_data_folder_too_long_for_the_paths(prefix, make_installer):
+    # The system's common application data folder, as SHGetFolderPathA reports it, 220 characters deep.
+    deep = "C:\\" + "\\".join(["d" * 53] * 4)
+    prefix.host_path(deep).mkdir(parents=True)
+    wine._run(["wine", "reg", "add", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders",
+               "/v", "Common AppData", "/t", "REG_EXPAND_SZ", "/d", deep, "/f"], prefix.env)
+    installer, _ = typical_package(make_installer, title="A rather long screen saver title")
+    proc = start(prefix, installer, "/S")
+    lines = answer(prefix, "Error!!!", "Return", contains="longer than Windows allows")
+    assert "Nothing has been installed" in box_text(lines)
+    assert proc.wait(BOUND) == 1
+    assert not prefix.host_path(WINDIR + "\\A rather long screen saver title.scr").exists()
+    assert list(prefix.host_path(deep).iterdir()) == []
