@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,14 @@ public:
 private:
     std::string dir_;
 };
+
+// Bytes that do not pack: the same for the same seed.
+inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> v(n);
+    for (auto& b : v) b = (uint8_t)rng();
+    return v;
+}
 
 // The installer stub of the Windows build, which the tests read as a plain file.
 inline std::string StubPath() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "decode/stream.h"
 #include "decode/unpack.h"
 #include "tools/lqpack/encoder.h"
@@ -36,13 +37,6 @@ Bytes DecodeAfterHostileTail(Bytes packed, size_t size) {
     return result;
 }
 
-Bytes Random(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes v(n);
-    for (auto& b : v) b = (uint8_t)rng();
-    return v;
-}
-
 Bytes Text(size_t n) {
     static const char para[] =
         "Lumen Quill draws slow ribbons of light across the screen while the machine rests. "
@@ -60,7 +54,7 @@ Bytes Text(size_t n) {
 
 // A block of 4096 random bytes and the same block again: its only matches lie 4096 back.
 Bytes RepeatAtWindowEdge() {
-    Bytes v = Random(4096, 31);
+    Bytes v = RandomBytes(4096, 31);
     Bytes again = v;
     v.insert(v.end(), again.begin(), again.end());
     return v;
@@ -71,7 +65,7 @@ Bytes Mixed(size_t n) {
     Bytes v;
     uint32_t seed = 1;
     while (v.size() < n) {
-        Bytes part = (seed % 3 == 0) ? Random(3000, seed) : Text(5000 + seed % 3000);
+        Bytes part = (seed % 3 == 0) ? RandomBytes(3000, seed) : Text(5000 + seed % 3000);
         v.insert(v.end(), part.begin(), part.end());
         v.insert(v.end(), seed % 200, (uint8_t)seed);
         ++seed;
@@ -93,14 +87,14 @@ std::vector<Shape> Shapes() {
     Bytes zeros(40000, 0);
     Bytes run(70000, 'a');
     Bytes leadingZeros(100, 0);  // zeros at the start would match the tail of an earlier file
-    Bytes r = Random(200, 4);
+    Bytes r = RandomBytes(200, 4);
     leadingZeros.insert(leadingZeros.end(), r.begin(), r.end());
     return {
         {"empty", {}, 0},
         {"one byte", {0x42}, 0},
         {"two blanks", {' ', ' '}, 0},
         {"thirty blanks", Bytes(30, ' '), 0.2},
-        {"random 100000", Random(100000, 1), 1.13},
+        {"random 100000", RandomBytes(100000, 1), 1.13},
         {"zeros 40000", zeros, 0.05},
         {"run 70000", run, 0.05},
         {"leading zeros", leadingZeros, 0},
@@ -109,7 +103,7 @@ std::vector<Shape> Shapes() {
         {"repeat 4096 back", RepeatAtWindowEdge(), 0.7},
         {"text 16383", Text(16383), 0},
         {"text 16384", Text(16384), 0},
-        {"random 16385", Random(16385, 9), 0},
+        {"random 16385", RandomBytes(16385, 9), 0},
         {"mixed 2 MB", Mixed(2 << 20), 0.75},
     };
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
 #include "decode/checkpoint.h"
 #include "decode/extract.h"
 #include "decode/pump_posix.h"
@@ -109,13 +110,6 @@ Decoded ReferenceDecode(Bytes packed, int32_t size, const uint8_t* tail, uint8_t
     std::fclose(out);
     std::fclose(in);
     return d;
-}
-
-Bytes Random(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    Bytes v(n);
-    for (auto& b : v) b = (uint8_t)rng();
-    return v;
 }
 
 // Text-like bytes with repeats near and far, so the packed form mixes literals and matches.
@@ -269,7 +263,7 @@ TEST(UnpackStream, AllZeroStreamIsALiteralThenAMatchCutAtTheSize) {
 }
 
 TEST(UnpackStream, SizeZeroReadsNothingAndNegativeSizeOnlyResets) {
-    Bytes packed = Random(64, 3);
+    Bytes packed = RandomBytes(64, 3);
     FILE* in = fmemopen(packed.data(), packed.size(), "rb");
     FILE* out = std::tmpfile();
     ReadPtr(nullptr, 0, 0);
@@ -351,7 +345,7 @@ TEST(UnpackStream, DamagedStreamsMatchTheOneBitReaderAndStayInBounds) {
     for (int round = 0; round < 60; ++round) {
         SCOPED_TRACE(round);
         size_t packedSize = round < 3 ? 0 : rng() % (round % 4 == 0 ? 40000 : 3000);
-        Bytes packed = Random(packedSize, (uint32_t)round);
+        Bytes packed = RandomBytes(packedSize, (uint32_t)round);
         if (round % 10 == 1) std::fill(packed.begin(), packed.end(), 0xFF);
         int32_t size = 1 + (int32_t)(rng() % (round % 3 == 0 ? 120000 : 5000));
         uint8_t tail[WindowSize - StartPosition];
@@ -395,7 +389,7 @@ TEST(UnpackStream, MakesTheStreamCallsOfTheBufferedReaderAndWriter) {
     Bytes file16385 = Compressible(16385, 4);
     const CallCase cases[] = {
         // 2 x 16384 + 1 packed bytes, more than the output needs: read whole, then zeros.
-        {Random(2 * 16384 + 1, 8), 2000000, {}},
+        {RandomBytes(2 * 16384 + 1, 8), 2000000, {}},
         {EncodeStream(file16385.data(), file16385.size(), EncodeLevel::Best), 16385, {16384, 1}},
         {{}, 16384, {16384}},
         {{}, 1, {1}},
