@@ -270,7 +270,7 @@ def test_title_too_long_for_the_windows_directory_installs_nothing(prefix, make_
     proc = start(prefix, installer, "/S")
     box = answer(prefix, proc, "Screen Saver Name Too Long", "too long", "Return")
     assert "cannot be installed" in box.text
-    assert proc.wait(BOUND) == 0
+    assert proc.wait(BOUND) == 1, "nothing could be installed: the exit status says so"
     assert not prefix.host_path(DATA_FOLDER.replace(TITLE, title)).exists()
     assert not any(p.name.startswith("TTTT") for p in prefix.host_path(WINDIR).iterdir())
 
