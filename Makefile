@@ -35,9 +35,9 @@ test: win32
 	@$(MAKE) --no-print-directory e2e
 	@$(MAKE) --no-print-directory fuzz-short
 
-# The release pass: FUZZ_SECONDS per target (default 30 minutes each).
+# The release pass: FUZZ_SECONDS per target (default 10 minutes each).
 fuzz: win32
-	@LQPACK=$(abspath $(NATIVE))/lqpack LQ_STUB=$(abspath $(WIN32))/lqstub.exe fuzz/run.sh $(or $(FUZZ_SECONDS),1800)
+	@LQPACK=$(abspath $(NATIVE))/lqpack LQ_STUB=$(abspath $(WIN32))/lqstub.exe fuzz/run.sh $(or $(FUZZ_SECONDS),600)
 
 # The pass of every test run: 15 s for each of the four targets.
 fuzz-short: win32
