@@ -115,8 +115,9 @@ void RunInstallSequence(HWND splash) {
     // A second installer of the same saver running at the same time would write the same files and
     // compete for the log: only one runs; the other is told and ends before it writes anything. The
     // mutex is the process's until it ends.
-    char mutexName[300];
+    char mutexName[300];  // named after the title as installed, trailing blanks removed
     std::snprintf(mutexName, sizeof mutexName, "Lumenquill Setup %s", SaverTitle);
+    TrimTrailingBlanks(mutexName);
     for (char* c = mutexName; *c; ++c)
         if (*c == '\\') *c = '/';
     CreateMutexA(NULL, TRUE, mutexName);
@@ -135,6 +136,7 @@ void RunInstallSequence(HWND splash) {
     std::snprintf(installCaption, sizeof installCaption, "%s Screen Saver Installation", SaverTitle);
     std::snprintf(SaverFileName, sizeof SaverFileName, "%s.scr", SaverTitle);
     if (std::strlen(SaverTitle) + 4 >= sizeof SaverFileName) {
+        ExitStatus = 1;
         MessageBoxA(NULL, "The screen saver's title is too long for a file name. Nothing has been installed.",
                     installCaption, MB_OK | MB_ICONHAND);
         return Finish(splash);
