@@ -48,6 +48,17 @@ def box_text(lines):
     return "\n".join(t for t in texts if t)
 
 
+def box_buttons(lines):
+    """The button texts of a box read by read_box, mnemonics removed, in order."""
+    return [line.split(" ", 3)[3].replace("&", "") for line in lines[1:]
+            if line.startswith("Button ") and len(line.split(" ", 3)) == 4]
+
+
+def box_has_icon(lines):
+    """Whether the box shows an icon (boxtext's first line gives the icon's size, 0x0 for none)."""
+    return not lines[0].endswith(" icon=0x0")
+
+
 def answer(prefix, title, key, contains=None):
     lines = read_box(prefix, title, contains)
     prefix.send_keys(key)
@@ -118,11 +129,13 @@ def test_interactive_typical_installation_shows_its_boxes(prefix, make_installer
     proc = start(prefix, installer)
     caption = "Aquarium Screen Saver Installation"
     lines = answer(prefix, caption, "Return", contains="This program will install")
+    assert box_buttons(lines) == ["OK", "Cancel"] and box_has_icon(lines)  # MB_OKCANCEL, MB_ICONINFORMATION
     total = sum(len(b) for b in files.values()) + len(midi_tune())
     assert box_text(lines) == (
         "This program will install Aquarium Screen Saver to C:\\WINDOWS and will make it your default "
         f"Screen Saver.  This installation will take {total:,} bytes.")
-    answer(prefix, caption, "Return", contains="Installation Complete!")
+    lines = answer(prefix, caption, "Return", contains="Installation Complete!")
+    assert box_buttons(lines) == ["OK"] and box_has_icon(lines)  # MB_OK, MB_ICONEXCLAMATION
     answer(prefix, "Lumenquill Deluxe Ordering Info", "Return")
     assert proc.wait(BOUND) == 0
     assert_typical_install(prefix, files)
@@ -171,6 +184,7 @@ def test_cancel_during_a_large_file(prefix, make_installer, recorder, answer_key
     prefix.send_keys("Escape")  # Cancel is its default button
     lines = answer(prefix, "Abort Installation?", answer_key, contains="Are you sure")
     assert box_text(lines) == "Are you sure you would like to abort this installation?"
+    assert box_buttons(lines) == ["Yes", "No"] and not box_has_icon(lines)  # MB_YESNO, no icon
 
     uninstaller = data_path(prefix, "Aquarium", "UNINSTAL.EXE")
     big_target = data_path(prefix, "Aquarium", "FILE0006.BIN")
@@ -209,6 +223,7 @@ def test_refused_registry_access_installs_nothing(prefix, make_installer, mode):
     lines = answer(prefix, "Error!!!", "Return", contains="You do not have access")
     assert box_text(lines) == ("You do not have access to make the required system configuration modifications. "
                                "Please rerun this installation from an administrators account.")
+    assert box_buttons(lines) == ["OK"] and not box_has_icon(lines)  # MB_OK, no icon
     assert proc.wait(BOUND) == 0
     assert not prefix.host_path(WINDIR + "\\Aquarium.scr").exists()
     assert not prefix.host_path(DATA).exists()
@@ -232,6 +247,7 @@ def test_unplayable_media_offers_the_download_and_does_not_activate(prefix, make
         ".XYZ\r\n.MID\r\n\r\nThese file types must be supported before you can run this file.  Click on the OK "
         "button below to download a copy from http://www.microsoft.com/windows/mediaplayer.  If you wish to get "
         "this file at a later time, click Cancel.").replace("\r\n", "\\r\\n")
+    assert box_buttons(lines) == ["OK", "Cancel"] and not box_has_icon(lines)  # MB_OKCANCEL, no icon
     assert proc.wait(BOUND) == 0
     poll(lambda: ran(handler), 10, what="the download page to open")
     assert ran(handler) == ['"http://www.microsoft.com/windows/mediaplayer"']  # as the handler quotes %1

@@ -1,7 +1,9 @@
 // boxtext: waits for a visible top-level window with an exact title and prints what it shows.
 //
 // Usage: boxtext TITLE TIMEOUT_MS
-// Prints "owner=0|1 rect=L,T,R,B" and then one line per child control, in z order:
+// Prints "owner=0|1 rect=L,T,R,B icon=WxH" (the size of the first static with SS_ICON, 0x0 when it has
+// none or shows no image: a message box without an icon keeps the control, sized 0) and then one line
+// per child control, in z order:
 // "CLASS ID STYLE_HEX TEXT" (TEXT with CR and LF shown as \r and \n). A message box's text, its
 // buttons and (as a static with SS_ICON) its icon can all be read from that. Exits 0, or 2 when no
 // such window appears in time.
@@ -34,6 +36,24 @@ static void PrintEscaped(const char *s)
     }
 }
 
+static SIZE IconSize;
+static bool IconSeen;
+
+static BOOL CALLBACK FindIcon(HWND w, LPARAM)
+{
+    char cls[64];
+    GetClassNameA(w, cls, sizeof cls);
+    if (!IconSeen && lstrcmpiA(cls, "Static") == 0 && (GetWindowLongA(w, GWL_STYLE) & 0x1F) == SS_ICON) {
+        RECT r;
+        GetWindowRect(w, &r);
+        bool shown = IsWindowVisible(w) && SendMessageA(w, STM_GETICON, 0, 0) != 0;
+        IconSize.cx = shown ? r.right - r.left : 0;
+        IconSize.cy = shown ? r.bottom - r.top : 0;
+        IconSeen = true;
+    }
+    return TRUE;
+}
+
 static BOOL CALLBACK PrintChild(HWND w, LPARAM)
 {
     char cls[64], text[4096];
@@ -59,7 +79,9 @@ int main(int argc, char **argv)
     }
     RECT r;
     GetWindowRect(Found, &r);
-    printf("owner=%d rect=%ld,%ld,%ld,%ld\n", GetWindow(Found, GW_OWNER) != 0, r.left, r.top, r.right, r.bottom);
+    EnumChildWindows(Found, FindIcon, 0);
+    printf("owner=%d rect=%ld,%ld,%ld,%ld icon=%ldx%ld\n", GetWindow(Found, GW_OWNER) != 0, r.left, r.top, r.right,
+           r.bottom, IconSize.cx, IconSize.cy);
     EnumChildWindows(Found, PrintChild, 0);
     return 0;
 }
