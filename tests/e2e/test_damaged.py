@@ -10,7 +10,7 @@ import struct
 import pytest
 
 from media_files import midi_tune
-from wine import poll
+from test_install import box_text, read_box
 
 SETUP = r"C:\Setup\setup.exe"
 WINDIR = "C:\\windows"
@@ -126,18 +126,6 @@ def good(shared_installers):
 
 def files_under(root):
     return {p.relative_to(root) for p in root.rglob("*")}
-
-
-def read_box(prefix, title, timeout=15):
-    def look():
-        code, out = prefix.run_helper("boxtext", title, "500", timeout=10)
-        return out.splitlines() if code == 0 else None
-    return poll(look, timeout, interval=0.05, what=f"a window {title!r}")
-
-
-def box_text(lines):
-    texts = [line.split(" ", 3)[3] for line in lines[1:] if line.startswith("Static ") and len(line.split(" ", 3)) == 4]
-    return "\n".join(t for t in texts if t)
 
 
 @pytest.mark.parametrize("name,how,outcome,details", CASES, ids=[c[0] for c in CASES])
