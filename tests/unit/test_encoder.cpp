@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder_fixture.h"
 #include "fixtures.h"
 #include "decode/stream.h"
 #include "decode/unpack.h"
@@ -136,13 +137,7 @@ TEST(CodeWriter, EveryLengthAndOffsetReadsBackThroughTheInnerOperations) {
     Bytes packed = FinishCodes(&w);
     packed.push_back(0);
     FILE* in = fmemopen(packed.data(), packed.size(), "rb");
-    ReadPtr(nullptr, 0, 0);
-    Decoder.BitCount = 0;
-    Decoder.BitBuffer = 0;
-    Decoder.PackedLeft = (uint32_t)packed.size() - 1;
-    Decoder.In = in;
-    Decoder.Marker = 514;
-    ResetModel();
+    StartReadingCodes(in, (uint32_t)packed.size() - 1);
     for (int d = 0; d < WindowSize; ++d) {
         ASSERT_EQ(ReadSymbol(), 256 + d % (MaxMatch - MinMatch + 1)) << d;
         ASSERT_EQ(ReadMatchOffset(), d);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder_fixture.h"
 #include "fixtures.h"
 #include "decode/checkpoint.h"
 #include "decode/extract.h"
@@ -75,14 +76,8 @@ Decoded ReferenceDecode(Bytes packed, int32_t size, const uint8_t* tail, uint8_t
     packed.push_back(0);
     FILE* in = fmemopen(packed.data(), packed.size(), "rb");
     FILE* out = std::tmpfile();
-    ReadPtr(nullptr, 0, 0);
     WritePtr(nullptr, 0, 0, 0);
-    Decoder.BitCount = 0;
-    Decoder.BitBuffer = 0;
-    Decoder.PackedLeft = (uint32_t)packed.size() - 1;
-    Decoder.In = in;
-    Decoder.Marker = 514;
-    ResetModel();
+    StartReadingCodes(in, (uint32_t)packed.size() - 1);
     std::memset(ring, ' ', StartPosition);
     std::memcpy(ring + StartPosition, tail, WindowSize - StartPosition);
     unsigned pos = StartPosition;
@@ -251,12 +246,7 @@ TEST(UnpackStream, AllZeroStreamIsALiteralThenAMatchCutAtTheSize) {
         EXPECT_EQ(d.bytes, Bytes((size_t)c.size, 0x38));
     }
     // The same, one symbol at a time through the inner operations.
-    ReadPtr(nullptr, 0, 0);
-    Decoder.BitCount = 0;
-    Decoder.BitBuffer = 0;
-    Decoder.PackedLeft = 0;
-    Decoder.In = nullptr;
-    ResetModel();
+    StartReadingCodes(nullptr, 0);
     EXPECT_EQ(ReadSymbol(), 56);
     EXPECT_EQ(ReadSymbol(), 283);
     EXPECT_EQ(ReadMatchOffset(), 0);

@@ -44,6 +44,29 @@ std::string SafeName(const std::string& target, size_t index) {
     return name;
 }
 
+// The arguments of a command that takes files only.
+std::vector<std::string> FilesOnly(const char* command, const Args& args) {
+    std::vector<std::string> paths;
+    OptionReader options(command, args);
+    while (options.Next()) {
+        if (options.IsOption()) options.Unknown();
+        paths.push_back(options.Current());
+    }
+    return paths;
+}
+
+// Hands every entry's bytes to use in table order, packed entries decoded each after the one before,
+// as the installer decodes them (the first as the first file of a process).
+template <typename Use>
+void ForEachEntry(const std::string& path, const InstallerInfo& info, Use use) {
+    std::vector<uint8_t> installer = ReadWholeFile(path);
+    ResetRingTail();
+    for (size_t i = 0; i < info.entries.size(); ++i) {
+        const FileEntry& row = info.entries[i].row;
+        use(i, row.UnpackedSize ? DecodeEntry(path, row) : StoredEntry(installer, row));
+    }
+}
+
 InstallerInfo ReadSound(const std::string& path) {
     InstallerInfo info = ReadInstaller(path);
     for (const std::string& problem : info.problems)
@@ -106,48 +129,30 @@ int RunDecode(const Args& args) {
 }
 
 int RunExtract(const Args& args) {
-    std::vector<std::string> paths;
-    OptionReader options("extract", args);
-    while (options.Next()) {
-        if (options.IsOption()) options.Unknown();
-        paths.push_back(options.Current());
-    }
+    std::vector<std::string> paths = FilesOnly("extract", args);
     if (paths.size() != 2) throw ToolError(ExitUsage, "extract: needs INSTALLER FOLDER");
     InstallerInfo info = ReadSound(paths[0]);
-    std::vector<uint8_t> installer = ReadWholeFile(paths[0]);
-    std::string folder = paths[1];
+    const std::string& folder = paths[1];
     if (!IsFolder(folder)) throw ToolError(ExitInputError, folder + ": no such folder");
-    ResetRingTail();  // packed entries decode in table order, each after the one before, as the installer does
-    for (size_t i = 0; i < info.entries.size(); ++i) {
-        const FileEntry& row = info.entries[i].row;
-        std::vector<uint8_t> bytes = row.UnpackedSize ? DecodeEntry(paths[0], row) : StoredEntry(installer, row);
+    ForEachEntry(paths[0], info, [&](size_t i, const std::vector<uint8_t>& bytes) {
         std::string name = SafeName(info.entries[i].targetName, i);
         WriteFileAtomically(folder + "/" + name, bytes);
         std::printf("%s\n", name.c_str());
-    }
+    });
     return ExitOk;
 }
 
 int RunVerify(const Args& args) {
-    std::vector<std::string> paths;
-    OptionReader options("verify", args);
-    while (options.Next()) {
-        if (options.IsOption()) options.Unknown();
-        paths.push_back(options.Current());
-    }
+    std::vector<std::string> paths = FilesOnly("verify", args);
     if (paths.empty()) throw ToolError(ExitUsage, "verify: needs INSTALLER [SOURCE FILES in row order]");
     InstallerInfo info = ReadSound(paths[0]);
     if (!info.terminated) throw ToolError(ExitInputError, paths[0] + ": the file table has no terminator");
-    std::vector<uint8_t> installer = ReadWholeFile(paths[0]);
     if (paths.size() > 1 && paths.size() - 1 != info.entries.size())
         throw ToolError(ExitUsage, "verify: the installer has " + std::to_string(info.entries.size()) +
                                        " files; give that many source files or none");
     bool allMatch = true;
-    ResetRingTail();
-    for (size_t i = 0; i < info.entries.size(); ++i) {
-        const FileEntry& row = info.entries[i].row;
-        std::vector<uint8_t> bytes = row.UnpackedSize ? DecodeEntry(paths[0], row) : StoredEntry(installer, row);
-        std::string verdict = "";
+    ForEachEntry(paths[0], info, [&](size_t i, const std::vector<uint8_t>& bytes) {
+        std::string verdict;
         if (paths.size() > 1) {
             bool same = ReadWholeFile(paths[i + 1]) == bytes;
             allMatch = allMatch && same;
@@ -155,6 +160,6 @@ int RunVerify(const Args& args) {
         }
         std::printf("%-3zu %-28s %10zu bytes  %s%s\n", i, info.entries[i].targetName.c_str(), bytes.size(),
                     Sha256Hex(bytes.data(), bytes.size()).c_str(), verdict.c_str());
-    }
+    });
     return allMatch ? ExitOk : ExitVerifyFailed;
 }
